@@ -1,0 +1,7 @@
+#include "Sondrax.h"
+#include "report/Platform.h"
+
+int main(int argc, char** argv) {
+  sondrax::PlatformStartup();
+  return sondrax::RunSondrax(sondrax::PlatformArguments(argc, argv));
+}

@@ -1,0 +1,235 @@
+// The platform layer on POSIX systems (Linux first).
+//
+// Error numbers: the fatal error text shows the Windows-style numbers of the program's own
+// table, so errno values are translated here and never shown raw. Linux's EIO is 5, which the
+// table calls "access denied"; passing errno through would show wrong messages. The mapping:
+//   ENOENT -> 2      ENOTDIR, ENAMETOOLONG, ELOOP -> 3      EMFILE, ENFILE -> 4
+//   EACCES, EPERM, EISDIR, EROFS -> 5      EBADF -> 6      ENOMEM -> 8
+//   EPIPE -> 109 (broken pipe)      ENOSPC, EDQUOT -> 112 (disk full)
+//   EINVAL on a seek, a negative position -> 131
+//   EIO -> 1117 (device I/O error)      EFBIG, EOVERFLOW -> 223 (file too large)
+//   any other errno e -> 1000 + e, which no message of the table uses.
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+#include "report/PathText.h"
+#include "report/Platform.h"
+
+namespace sondrax {
+
+namespace {
+
+int MapErrno(int error) {
+  switch (error) {
+  case ENOENT:
+    return kErrFileNotFound;
+  case ENOTDIR:
+  case ENAMETOOLONG:
+  case ELOOP:
+    return kErrPathNotFound;
+  case EMFILE:
+  case ENFILE:
+    return kErrTooManyOpenFiles;
+  case EACCES:
+  case EPERM:
+  case EISDIR:
+  case EROFS:
+    return kErrAccessDenied;
+  case EBADF:
+    return kErrInvalidHandle;
+  case ENOMEM:
+    return kErrNotEnoughMemory;
+  case EPIPE:
+    return kErrBrokenPipe;
+  case ENOSPC:
+  case EDQUOT:
+    return kErrDiskFull;
+  case EINVAL:
+    return kErrNegativeSeek;
+  case EIO:
+    return 1117;
+  case EFBIG:
+  case EOVERFLOW:
+    return 223;
+  default:
+    return 1000 + error;
+  }
+}
+
+int Fd(FileHandle handle) { return static_cast<int>(handle); }
+
+int PosixStreamType(int stream, StreamKind* kind) {
+  struct stat info;
+  if (fstat(stream, &info) != 0) {
+    return MapErrno(errno);
+  }
+  if (!S_ISCHR(info.st_mode)) {
+    *kind = StreamKind::kFileOrPipe;
+  } else {
+    *kind = isatty(stream) ? StreamKind::kTerminal : StreamKind::kCharDevice;
+  }
+  return 0;
+}
+
+int PosixWrite(int stream, const void* bytes, std::size_t count, std::size_t* written) {
+  *written = 0;
+  for (;;) {
+    const ssize_t done = write(stream, bytes, count);
+    if (done >= 0) {
+      *written = static_cast<std::size_t>(done);
+      return 0;
+    }
+    if (errno != EINTR) {
+      return MapErrno(errno);
+    }
+  }
+}
+
+bool NamesUtf8(const char* value) {
+  std::string text(value);
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') {
+      c = static_cast<char>(c - 'A' + 'a');
+    }
+  }
+  return text.find("utf-8") != std::string::npos || text.find("utf8") != std::string::npos;
+}
+
+// The locale's character set as the C library would choose it, without loading any locale
+// file: the first of LC_ALL, LC_CTYPE and LANG that is set and not empty decides.
+TerminalCharset PosixCharset() {
+  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value != nullptr && *value != '\0') {
+      return NamesUtf8(value) ? TerminalCharset::kUtf8 : TerminalCharset::kOther;
+    }
+  }
+  return TerminalCharset::kOther;
+}
+
+constexpr OutputSystemCalls kPosixCalls = {PosixStreamType, PosixWrite, PosixCharset};
+
+}  // namespace
+
+OutputSystemCalls OutputCalls = kPosixCalls;
+
+const OutputSystemCalls& PlatformOutputCalls() { return kPosixCalls; }
+
+int PlatformOpenRead(const std::string& path, FileHandle* handle) {
+  // O_NONBLOCK keeps a FIFO from waiting for a writer; it has no effect on a regular file,
+  // and anything that is not a regular file is refused right after.
+  const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) {
+    return MapErrno(errno);
+  }
+  struct stat info;
+  if (fstat(fd, &info) != 0) {
+    const int error = MapErrno(errno);
+    close(fd);
+    return error;
+  }
+  if (!S_ISREG(info.st_mode)) {
+    close(fd);
+    return kErrAccessDenied;
+  }
+  *handle = fd;
+  return 0;
+}
+
+int PlatformRead(FileHandle handle, void* buffer, std::int32_t count, std::int32_t* got) {
+  *got = 0;
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  while (*got < count) {
+    const ssize_t done = read(Fd(handle), bytes + *got, static_cast<std::size_t>(count - *got));
+    if (done < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return MapErrno(errno);
+    }
+    if (done == 0) {
+      break;
+    }
+    *got += static_cast<std::int32_t>(done);
+  }
+  return 0;
+}
+
+int PlatformSeek(FileHandle handle, std::int32_t position) {
+  if (position < 0) {
+    return kErrNegativeSeek;
+  }
+  if (lseek(Fd(handle), static_cast<off_t>(position), SEEK_SET) < 0) {
+    return MapErrno(errno);
+  }
+  return 0;
+}
+
+int PlatformTell(FileHandle handle, std::int32_t* position) {
+  const off_t here = lseek(Fd(handle), 0, SEEK_CUR);
+  if (here < 0) {
+    return MapErrno(errno);
+  }
+  *position = static_cast<std::int32_t>(static_cast<std::uint32_t>(here));
+  return 0;
+}
+
+int PlatformFileSize(FileHandle handle, std::int64_t* size) {
+  struct stat info;
+  if (fstat(Fd(handle), &info) != 0) {
+    return MapErrno(errno);
+  }
+  *size = static_cast<std::int64_t>(info.st_size);
+  return 0;
+}
+
+int PlatformClose(FileHandle handle) {
+  if (close(Fd(handle)) != 0 && errno != EINTR) {
+    return MapErrno(errno);
+  }
+  return 0;
+}
+
+int PlatformFullPath(const std::string& name, std::string* full_path) {
+  if (!name.empty() && name[0] == '/') {
+    *full_path = ResolvePosixPath("/", name);
+    return 0;
+  }
+  std::string current(256, '\0');
+  while (getcwd(current.data(), current.size()) == nullptr) {
+    if (errno != ERANGE) {
+      return MapErrno(errno);
+    }
+    current.resize(current.size() * 2);
+  }
+  current.resize(std::strlen(current.c_str()));
+  *full_path = ResolvePosixPath(current, name);
+  return 0;
+}
+
+std::string PlatformModuleName() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
+  if (length <= 0) {
+    return "sondrax";
+  }
+  return BaseName(std::string(path, static_cast<std::size_t>(length)));
+}
+
+std::vector<std::string> PlatformArguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) {
+    arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
+  }
+  return arguments;
+}
+
+void PlatformStartup() { signal(SIGPIPE, SIG_IGN); }
+
+}  // namespace sondrax
