@@ -46,6 +46,9 @@ void HandOver() {
 void PutByte(unsigned char byte) {
   if (ReportOutput.Pending == OutputBufferSize) {
     HandOver();
+    if (IoError != 0) {
+      return;
+    }
   }
   ReportOutput.Buffer[ReportOutput.Pending++] = byte;
 }
@@ -94,6 +97,9 @@ void Put(std::string_view text, TextSource source) {
     return;
   }
   for (char c : text) {
+    if (IoError != 0) {
+      return;  // the statement failed: the rest of it is not written
+    }
     PutDisplayed(static_cast<unsigned char>(c), source);
   }
 }

@@ -1,0 +1,248 @@
+#include "TestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+
+#include "Sondrax.h"
+#include "report/InputFile.h"
+#include "report/Output.h"
+
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
+namespace sondrax::test {
+
+std::string Le16(std::uint16_t value) {
+  return std::string{static_cast<char>(value & 0xFF), static_cast<char>(value >> 8)};
+}
+
+std::string Le32(std::uint32_t value) {
+  return Le16(static_cast<std::uint16_t>(value & 0xFFFF)) +
+         Le16(static_cast<std::uint16_t>(value >> 16));
+}
+
+std::string FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
+                    std::uint32_t byte_rate, std::uint16_t align, std::uint16_t bits,
+                    const std::string& tail) {
+  return Le16(tag) + Le16(channels) + Le32(rate) + Le32(byte_rate) + Le16(align) + Le16(bits) +
+         tail;
+}
+
+WavBuilder::WavBuilder() = default;
+
+WavBuilder& WavBuilder::Id(const std::string& id) {
+  id_ = id;
+  return *this;
+}
+
+WavBuilder& WavBuilder::Form(const std::string& form) {
+  form_ = form;
+  return *this;
+}
+
+WavBuilder& WavBuilder::RawSize(std::uint32_t size) {
+  raw_size_set_ = true;
+  raw_size_ = size;
+  return *this;
+}
+
+WavBuilder& WavBuilder::Chunk(const std::string& id, const std::string& body) {
+  ChunkNoPad(id, body);
+  if (body.size() % 2 != 0) {
+    body_.push_back('\0');
+  }
+  return *this;
+}
+
+WavBuilder& WavBuilder::ChunkNoPad(const std::string& id, const std::string& body) {
+  return ChunkSized(id, static_cast<std::uint32_t>(body.size()), body);
+}
+
+WavBuilder& WavBuilder::ChunkSized(const std::string& id, std::uint32_t size,
+                                   const std::string& body) {
+  body_ += id + Le32(size) + body;
+  return *this;
+}
+
+WavBuilder& WavBuilder::Raw(const std::string& bytes) {
+  body_ += bytes;
+  return *this;
+}
+
+std::string WavBuilder::Bytes() const {
+  const std::uint32_t size =
+      raw_size_set_ ? raw_size_ : static_cast<std::uint32_t>(form_.size() + body_.size());
+  return id_ + Le32(size) + form_ + body_;
+}
+
+std::string InfoList(const std::vector<std::pair<std::string, std::string>>& items) {
+  std::string body = "INFO";
+  for (const auto& [id, text] : items) {
+    body += id + Le32(static_cast<std::uint32_t>(text.size())) + text;
+    if (text.size() % 2 != 0) {
+      body.push_back('\0');
+    }
+  }
+  return body;
+}
+
+std::string Cp437(const std::string& utf8) {
+  static const std::pair<std::string, char> kGlyphs[] = {
+      {"√", '\xFB'}, {"÷", '\xF6'}, {"■", '\xFE'}, {"∙", '\xF9'},
+      {"═", '\xCD'}, {"╘", '\xD4'}, {"µ", '\xE6'},
+  };
+  std::string out;
+  std::size_t i = 0;
+  while (i < utf8.size()) {
+    const char c = utf8[i];
+    if (c == '\n') {
+      out += "\r\n";
+      ++i;
+      continue;
+    }
+    if (static_cast<unsigned char>(c) < 0x80) {
+      out.push_back(c);
+      ++i;
+      continue;
+    }
+    bool matched = false;
+    for (const auto& [glyph, byte] : kGlyphs) {
+      if (utf8.compare(i, glyph.size(), glyph) == 0) {
+        out.push_back(byte);
+        i += glyph.size();
+        matched = true;
+        break;
+      }
+    }
+    if (!matched) {
+      ADD_FAILURE() << "no code page 437 byte for the text at " << utf8.substr(i, 8);
+      return out;
+    }
+  }
+  return out;
+}
+
+std::string WriteTempFile(const std::string& name, const std::string& bytes) {
+  const std::string path = testing::TempDir() + name;
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  return path;
+}
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream file(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+namespace {
+
+struct FakeState {
+  FakeStdout Config;
+  RunResult* Result = nullptr;
+  std::int64_t Accepted = 0;
+};
+FakeState Fake;
+
+int FakeStreamType(int stream, StreamKind* kind) {
+  if (stream == 1) {
+    if (Fake.Config.OpenError != 0) {
+      return Fake.Config.OpenError;
+    }
+    *kind = Fake.Config.Kind;
+  } else {
+    *kind = Fake.Config.ErrKind;
+  }
+  return 0;
+}
+
+int FakeWrite(int stream, const void* bytes, std::size_t count, std::size_t* written) {
+  const auto* text = static_cast<const char*>(bytes);
+  *written = 0;
+  if (stream == 2) {
+    Fake.Result->Err.append(text, count);
+    *written = count;
+    return 0;
+  }
+  Fake.Result->OutWrites.push_back(count);
+  std::size_t take = count;
+  if (Fake.Config.MaxPerWrite != 0 && take > Fake.Config.MaxPerWrite) {
+    take = Fake.Config.MaxPerWrite;
+  }
+  if (Fake.Config.FailAfter >= 0) {
+    const std::int64_t room = Fake.Config.FailAfter - Fake.Accepted;
+    if (room <= 0) {
+      return Fake.Config.FailError;
+    }
+    if (static_cast<std::int64_t>(take) > room) {
+      take = static_cast<std::size_t>(room);
+    }
+  }
+  Fake.Result->Out.append(text, take);
+  Fake.Accepted += static_cast<std::int64_t>(take);
+  *written = take;
+  return 0;
+}
+
+TerminalCharset FakeCharset() { return Fake.Config.Charset; }
+
+}  // namespace
+
+RunResult RunCapture(const std::vector<std::string>& args, const FakeStdout& fake) {
+  RunResult result;
+  Fake = FakeState{fake, &result, 0};
+  OutputCalls = OutputSystemCalls{FakeStreamType, FakeWrite, FakeCharset};
+  result.Code = RunSondrax(args);
+  OutputCalls = PlatformOutputCalls();
+  return result;
+}
+
+RunResult CaptureWrites(const std::function<void()>& body, const FakeStdout& fake) {
+  RunResult result;
+  Fake = FakeState{fake, &result, 0};
+  OutputCalls = OutputSystemCalls{FakeStreamType, FakeWrite, FakeCharset};
+  ResetOutput();
+  IoError = 0;
+  body();
+  FlushOutput();
+  result.Code = IoError;
+  IoError = 0;
+  OutputCalls = PlatformOutputCalls();
+  return result;
+}
+
+RunResult RunOnBytes(const std::string& bytes, const FakeStdout& fake) {
+  const std::string path = WriteTempFile("sondrax_report_input.wav", bytes);
+  return RunCapture({"sondrax", path}, fake);
+}
+
+std::string Banner() { return Cp437("                       Sondrax\n                       ═══════\n\n"); }
+
+std::string MaskLocation(const std::string& err) {
+  static const std::regex kLocation(" bei [0-9A-F]{8}\\.");
+  return std::regex_replace(err, kLocation, " bei XXXXXXXX.");
+}
+
+RunResult RunBinary(const std::string& arguments_and_redirections) {
+  const std::string out_path = testing::TempDir() + "sondrax_binary_stdout";
+  const std::string err_path = testing::TempDir() + "sondrax_binary_stderr";
+  const std::string command = "( \"" SONDRAX_BINARY "\" " + arguments_and_redirections +
+                              " ) >\"" + out_path + "\" 2>\"" + err_path + "\" </dev/null";
+  RunResult result;
+  const int status = std::system(command.c_str());
+#ifdef _WIN32
+  result.Code = status;
+#else
+  result.Code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+#endif
+  result.Out = ReadFile(out_path);
+  result.Err = ReadFile(err_path);
+  return result;
+}
+
+}  // namespace sondrax::test
