@@ -27,6 +27,10 @@ std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
 }
 
+std::int32_t WrapSub(std::int32_t a, std::int32_t b) {
+  return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
 bool IdIs(const unsigned char* id, std::string_view literal) { return IdText(id) == literal; }
 
 InputFileRec& File() { return Run.InputFile; }
@@ -184,14 +188,14 @@ void RiffHeaderSection() {
   } else {
     const std::int32_t length = TotalSize(File());
     CheckIo();
-    const std::int32_t body = WrapAdd(length, -8);
+    const std::int32_t body = WrapSub(length, 8);
     if (body < size) {
       WriteText(" - file is ");
-      WriteInt(WrapAdd(WrapAdd(size, 8), -length), 0);
+      WriteInt(WrapSub(WrapAdd(size, 8), length), 0);
       WriteLine(" bytes shorter than header reports.");
     } else if (body > size) {
       WriteText(" - file is ");
-      WriteInt(WrapAdd(body, -size), 0);
+      WriteInt(WrapSub(body, size), 0);
       WriteLine(" bytes longer than header reports.");
     } else {
       WriteLine(" - file length is reported exactly, OK.");
@@ -347,10 +351,10 @@ void PlayTimeLine() {
   if (rate == 0) {
     if (size == 0) {
       FatalErrorReport("EInvalidOp", "Ung\x81ltige Gleitkommaoperation",
-                       CodeLocation(std::source_location::current()));
+                       CodeLocation(__FILE__, __LINE__));
     }
     FatalErrorReport("EZeroDivide", "Gleitkommadivision durch Null",
-                     CodeLocation(std::source_location::current()));
+                     CodeLocation(__FILE__, __LINE__));
   }
   // The quotient in extended precision, rounded to double when stored.
   Run.PlayTime =
@@ -445,7 +449,7 @@ void InfoItems() {
   InfoHeaderRec& item = Run.InfoHeader;
   WriteLine("  - INFO block");
   // The byte after the LIST chunk's body; a bound that wraps negative lists no item.
-  const std::int32_t list_end = WrapAdd(WrapAdd(Run.ListStart, list.Size()), -4);
+  const std::int32_t list_end = WrapSub(WrapAdd(Run.ListStart, list.Size()), 4);
   while (!AtEndChecked() && CurrentPosChecked() < list_end) {
     ReadExact(File(), item.Bytes, 8);
     CheckIo();

@@ -38,10 +38,11 @@ TEST(HexDump, ClosingDependsOnTheCountNotOnTheBytesShown) {
       {-1, " [\b]\r\n"},
       {-2147483647 - 1, " [\b]\r\n"},
   };
-  for (const auto& [count, text] : rows) {
+  for (const auto& row : rows) {
+    const std::int32_t count = row.first;
     SCOPED_TRACE(count);
     const auto result = test::CaptureWrites([&] { HexDump(bytes, count); });
-    EXPECT_EQ(result.Out, text);
+    EXPECT_EQ(result.Out, row.second);
   }
 }
 

@@ -76,8 +76,8 @@ TEST(FatalErrorReport, AFailingFinalHandOverIsReportedToo) {
 }
 
 TEST(CodeLocation, DiffersBetweenStatementsAndIsStable) {
-  const auto first = CodeLocation(std::source_location::current());
-  const auto second = CodeLocation(std::source_location::current());
+  const auto first = CodeLocation(__FILE__, __LINE__);
+  const auto second = CodeLocation(__FILE__, __LINE__);
   EXPECT_NE(first, second);
   EXPECT_EQ(first & 0xFFFF0000u, second & 0xFFFF0000u);
 }
@@ -135,7 +135,7 @@ TEST_F(InputFileTest, OpenFailsForMissingFilesAndDirectories) {
 
 #ifndef _WIN32
 TEST_F(InputFileTest, OpenOfAFifoFailsWithoutWaitingForAWriter) {
-  const std::string path = testing::TempDir() + "sondrax_fifo";
+  const std::string path = test::TempPath("fifo");
   unlink(path.c_str());
   ASSERT_EQ(mkfifo(path.c_str(), 0600), 0);
   EXPECT_NE(OpenForReading(file_, path), 0);

@@ -12,8 +12,11 @@
 #include "report/InputFile.h"
 #include "report/Output.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <process.h>
+#else
 #include <sys/wait.h>
+#include <unistd.h>
 #endif
 
 namespace sondrax::test {
@@ -128,8 +131,13 @@ std::string Cp437(const std::string& utf8) {
   return out;
 }
 
+// Tests run in parallel processes: every temporary name carries the process id.
+std::string TempPath(const std::string& name) {
+  return testing::TempDir() + "sondrax_" + std::to_string(getpid()) + "_" + name;
+}
+
 std::string WriteTempFile(const std::string& name, const std::string& bytes) {
-  const std::string path = testing::TempDir() + name;
+  const std::string path = TempPath(name);
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return path;
@@ -229,8 +237,8 @@ std::string MaskLocation(const std::string& err) {
 }
 
 RunResult RunBinary(const std::string& arguments_and_redirections) {
-  const std::string out_path = testing::TempDir() + "sondrax_binary_stdout";
-  const std::string err_path = testing::TempDir() + "sondrax_binary_stderr";
+  const std::string out_path = TempPath("binary_stdout");
+  const std::string err_path = TempPath("binary_stderr");
   const std::string command = "( \"" SONDRAX_BINARY "\" " + arguments_and_redirections +
                               " ) >\"" + out_path + "\" 2>\"" + err_path + "\" </dev/null";
   RunResult result;

@@ -56,6 +56,8 @@ std::string InfoList(const std::vector<std::pair<std::string, std::string>>& ite
 /// non-ASCII character is a mistake in the test and fails it.
 std::string Cp437(const std::string& utf8);
 
+/// A path in the test's temporary directory that no parallel test process uses.
+std::string TempPath(const std::string& name);
 /// Writes bytes to a new file in the test's temporary directory and returns its path.
 std::string WriteTempFile(const std::string& name, const std::string& bytes);
 /// Reads a whole file.

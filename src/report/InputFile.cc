@@ -100,23 +100,23 @@ std::string IoErrorMessage(std::int32_t code) {
   }
 }
 
-std::uint32_t CodeLocation(const std::source_location& where) {
+std::uint32_t CodeLocation(const char* file, int line) {
   // The source file's name hashed into the high half and the line into the low half: the
   // same failing statement gives the same digits on every platform and in every build.
   std::uint32_t hash = 2166136261u;
-  for (char c : BaseName(where.file_name())) {
+  for (char c : BaseName(file)) {
     hash = (hash ^ static_cast<unsigned char>(c)) * 16777619u;
   }
-  return ((hash ^ (hash >> 16)) << 16) | (where.line() & 0xFFFFu);
+  return ((hash ^ (hash >> 16)) << 16) | (static_cast<std::uint32_t>(line) & 0xFFFFu);
 }
 
-void CheckIo(std::source_location where) {
+void CheckIo(const char* file, int line) {
   if (IoError == 0) {
     return;
   }
   const std::int32_t code = IoError;
   IoError = 0;
-  FatalErrorReport("EInOutError", IoErrorMessage(code), CodeLocation(where));
+  FatalErrorReport("EInOutError", IoErrorMessage(code), CodeLocation(file, line));
 }
 
 namespace {
@@ -184,7 +184,7 @@ void FatalErrorReport(std::string_view class_name, std::string_view message,
     // The report bytes could not be handed over either: say so too, rather than let the
     // first error text hide the loss.
     WriteErrorText("EInOutError", IoErrorMessage(flush_error),
-                   CodeLocation(std::source_location::current()));
+                   CodeLocation(__FILE__, __LINE__));
   }
   throw RunEnded{1};
 }

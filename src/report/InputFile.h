@@ -7,7 +7,6 @@
 #pragma once
 
 #include <cstdint>
-#include <source_location>
 #include <string>
 #include <string_view>
 
@@ -52,12 +51,13 @@ void CloseInput(InputFileRec& file);
 /// page 437 bytes; "E/A-Fehler n" for numbers without a text of their own.
 std::string IoErrorMessage(std::int32_t code);
 
-/// The eight-digit code location written for a failure at `where`.
-std::uint32_t CodeLocation(const std::source_location& where);
+/// The eight-digit code location written for a failure in source `file` at `line`: the same
+/// statement gives the same digits on every platform and in every build.
+std::uint32_t CodeLocation(const char* file, int line);
 
-/// When IoError is set: takes and clears it and makes the fatal error report. Otherwise
-/// returns.
-void CheckIo(std::source_location where = std::source_location::current());
+/// When IoError is set: takes and clears it and makes the fatal error report, locating the
+/// failure at the calling statement. Otherwise returns.
+void CheckIo(const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
 /// Writes the three lines "Exception <class> in Modul <module> bei <location>." / message /
 /// empty line to standard error, after the pending report bytes, and ends the run with exit
