@@ -1,0 +1,94 @@
+# What `cmake --install` puts where, and the packages CPack makes of it:
+#   Linux:   bin/sondrax and share/man/man1/sondrax.1.gz; `cpack` makes a Debian package
+#            (sondrax_<version>_<arch>.deb).
+#   Windows: sondrax.exe and sondrax.txt (the manual page as plain text) side by side; `cpack`
+#            makes sondrax-<version>-win32.zip.
+# The program has no option that shows its version: the version is the project's, and it lives
+# in the package's metadata and in the manual page.
+include(GNUInstallDirs)
+
+set(SONDRAX_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/sondrax.1)
+# The manual page is written by hand, its version included; a release that forgets to update it
+# stops here instead of shipping a page that names another version.
+file(STRINGS ${SONDRAX_MAN_PAGE} SONDRAX_MAN_TITLE REGEX "^\\.TH ")
+if(NOT SONDRAX_MAN_TITLE MATCHES "\"Sondrax ${PROJECT_VERSION}\"")
+  message(FATAL_ERROR "man/sondrax.1: the .TH line must name \"Sondrax ${PROJECT_VERSION}\", "
+                      "the project's version; it reads: ${SONDRAX_MAN_TITLE}")
+endif()
+
+find_program(SONDRAX_GZIP gzip)
+find_program(SONDRAX_GROFF groff)
+
+if(WIN32)
+  install(TARGETS sondrax RUNTIME DESTINATION .)
+  if(SONDRAX_GROFF)
+    # Windows has no man: the page goes along as text (UTF-8, without overstriking).
+    add_custom_command(OUTPUT sondrax.txt
+      COMMAND ${SONDRAX_GROFF} -man -Tutf8 -P-cbou ${SONDRAX_MAN_PAGE} > sondrax.txt
+      DEPENDS ${SONDRAX_MAN_PAGE}
+      COMMENT "Rendering the manual page as text")
+    add_custom_target(sondrax_manual_text ALL DEPENDS sondrax.txt)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sondrax.txt DESTINATION .)
+  endif()
+else()
+  install(TARGETS sondrax RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  if(SONDRAX_GZIP)
+    # Manual pages are installed compressed (-n: no name or time stamp, so the bytes depend on
+    # the page alone); man reads them either way.
+    add_custom_command(OUTPUT sondrax.1.gz
+      COMMAND ${SONDRAX_GZIP} -9 -n -c ${SONDRAX_MAN_PAGE} > sondrax.1.gz
+      DEPENDS ${SONDRAX_MAN_PAGE}
+      COMMENT "Compressing the manual page")
+    add_custom_target(sondrax_manual ALL DEPENDS sondrax.1.gz)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sondrax.1.gz
+            DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  else()
+    install(FILES ${SONDRAX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+endif()
+
+set(CPACK_PACKAGE_NAME sondrax)
+set(CPACK_PACKAGE_VENDOR "Sondrax developers")
+set(CPACK_PACKAGE_CONTACT "Sondrax developer <dev@sondrax.invalid>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "report the chunks of a RIFF/WAVE sound file")
+set(CPACK_PACKAGE_DESCRIPTION "\
+Sondrax walks the chunks of a WAVE file and writes a fixed-layout report:
+the RIFF header against the real file length, every field of the format
+chunk with a description of the codec, the chunks before the sample data,
+the data size with an estimated play time, and the items of every LIST/INFO
+chunk after the samples. It never writes to the file.")
+set(CPACK_STRIP_FILES ON)
+set(CPACK_PACKAGE_CHECKSUM SHA256)
+
+if(WIN32)
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_SYSTEM_NAME win32)
+  set(CPACK_PACKAGE_FILE_NAME "sondrax-${PROJECT_VERSION}-win32")
+else()
+  set(CPACK_GENERATOR DEB)
+  set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+  set(CPACK_DEBIAN_PACKAGE_SECTION sound)
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  # A static executable depends on nothing; a dynamic one gets its library packages from
+  # dpkg-shlibdeps.
+  find_program(SONDRAX_DPKG_SHLIBDEPS dpkg-shlibdeps)
+  if(SONDRAX_DPKG_SHLIBDEPS)
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  elseif(NOT SONDRAX_LINKED_STATICALLY)
+    message(WARNING "dpkg-shlibdeps (package dpkg-dev) is missing: the Debian package of the "
+                    "dynamically linked sondrax will not name the libraries it needs.")
+  endif()
+endif()
+
+include(CPack)
+
+# The manual page must render without a warning of groff's: a misspelt macro or escape, or a
+# glyph a terminal cannot show, in the UTF-8 and the ASCII rendering that man chooses between.
+if(SONDRAX_TESTS AND SONDRAX_GROFF)
+  foreach(device utf8 ascii)
+    add_test(NAME ManPage.RendersWithoutWarnings.${device}
+             COMMAND ${SONDRAX_GROFF} -man -T${device} -ww -z ${SONDRAX_MAN_PAGE})
+    set_tests_properties(ManPage.RendersWithoutWarnings.${device} PROPERTIES
+                         FAIL_REGULAR_EXPRESSION "warning|error|can't")
+  endforeach()
+endif()
