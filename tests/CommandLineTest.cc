@@ -1,9 +1,9 @@
-#include "CommandLine.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "CommandLine.h"
 
 namespace sondrax {
 namespace {
@@ -29,7 +29,7 @@ TEST(SplitCommandLine, SeparatorsAreBlanksAndControlBytesOnly) {
       {"sondrax", {"sondrax"}},
       {"sondrax a.wav", {"sondrax", "a.wav"}},
       {"  sondrax \t a.wav\r\n b.wav  ", {"sondrax", "a.wav", "b.wav"}},
-      {"sondrax\x01" "a\x1F" "b\x20" "c", {"sondrax", "a", "b", "c"}},
+      {"sondrax\001a\037b\040c", {"sondrax", "a", "b", "c"}},
       // 0x7F and the bytes of the upper half are ordinary characters.
       {"sondrax \x7F\x80\xA0\xFF", {"sondrax", "\x7F\x80\xA0\xFF"}},
   });

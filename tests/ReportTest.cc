@@ -79,8 +79,13 @@ TEST(RunSequence, MissingRelativeNameShowsTheAbsolutePathAndFails) {
   char cwd[4096];
   ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
   const auto result = test::RunCapture({"sondrax", "./sub/../no such file.wav", "second.wav"});
-  EXPECT_EQ(result.Out, Banner() + "*ERROR*: Could not open \"" + std::string(cwd) +
-                            "/no such file.wav\"\r\n");
+#ifdef _WIN32
+  const char separator = '\\';
+#else
+  const char separator = '/';
+#endif
+  EXPECT_EQ(result.Out, Banner() + "*ERROR*: Could not open \"" + std::string(cwd) + separator +
+                            "no such file.wav\"\r\n");
   EXPECT_EQ(result.Err, "");
   EXPECT_EQ(result.Code, 1);
 }

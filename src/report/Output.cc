@@ -84,8 +84,10 @@ void PutDisplayed(unsigned char byte, TextSource source) {
     PutByte(byte);
   } else if (utf8) {
     PutGlyph(Cp437Glyph(byte));
-  } else if (source == TextSource::kInputFile && byte < 0xA0) {
-    // A terminal of some other 8-bit character set may take 0x80 to 0x9F as control codes.
+  } else if (source == TextSource::kInputFile && byte < 0xA0 &&
+             ReportOutput.Charset != TerminalCharset::kCp437) {
+    // A terminal of some other 8-bit character set may take 0x80 to 0x9F as control codes;
+    // on a code page 437 console they are letters (Ç ü é ...).
     PutByte('?');
   } else {
     PutByte(byte);

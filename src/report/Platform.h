@@ -81,6 +81,7 @@ enum class StreamKind {
 enum class TerminalCharset {
   kUtf8,
   kOther,
+  kCp437,  // a console that shows code page 437 bytes itself (Windows)
 };
 
 /// The few system calls the output layer makes, in a table so that tests can replace them to

@@ -1,0 +1,220 @@
+// The platform layer on Windows (32-bit console program).
+//
+// Error numbers are Windows' own (GetLastError): 2 no such file, 3 no such path, 5 access
+// denied, 32 locked by another program, 112 disk full ... They are the numbers the fatal error
+// text was made for, so they pass unchanged. 131 (negative seek) is also what Windows gives.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "CommandLine.h"
+#include "report/Platform.h"
+
+namespace sondrax {
+
+namespace {
+
+// A HANDLE is an opaque pointer; the portable layers carry it as an integer.
+HANDLE Native(FileHandle handle) {
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast,performance-no-int-to-ptr)
+  return reinterpret_cast<HANDLE>(handle);
+}
+
+FileHandle Portable(HANDLE handle) {
+  // NOLINTNEXTLINE(cppcoreguidelines-pro-type-reinterpret-cast)
+  return reinterpret_cast<FileHandle>(handle);
+}
+
+// The error of the call that just failed; never 0, so a failure is never taken for success.
+int LastError() {
+  const DWORD error = GetLastError();
+  return error != 0 ? static_cast<int>(error) : kErrInvalidHandle;
+}
+
+HANDLE StandardHandle(int stream) {
+  return GetStdHandle(stream == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
+}
+
+// A character device is a console (or the null device, where the bytes go nowhere). A console
+// shows the code page 437 bytes itself, so it needs no translation; it only has to be kept
+// from obeying control bytes that come from the input file.
+int Win32StreamType(int stream, StreamKind* kind) {
+  const HANDLE handle = StandardHandle(stream);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+    return kErrInvalidHandle;
+  }
+  SetLastError(NO_ERROR);
+  switch (GetFileType(handle)) {
+  case FILE_TYPE_DISK:
+  case FILE_TYPE_PIPE:
+    *kind = StreamKind::kFileOrPipe;
+    return 0;
+  case FILE_TYPE_CHAR:
+    *kind = StreamKind::kTerminal;
+    return 0;
+  default:
+    return LastError();
+  }
+}
+
+int Win32Write(int stream, const void* bytes, std::size_t count, std::size_t* written) {
+  *written = 0;
+  const HANDLE handle = StandardHandle(stream);
+  if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
+    return kErrInvalidHandle;
+  }
+  DWORD done = 0;
+  if (!WriteFile(handle, bytes, static_cast<DWORD>(count), &done, nullptr)) {
+    return LastError();
+  }
+  *written = done;
+  return 0;
+}
+
+TerminalCharset Win32Charset() { return TerminalCharset::kCp437; }
+
+constexpr OutputSystemCalls kWin32Calls = {Win32StreamType, Win32Write, Win32Charset};
+
+// CharNextA with the signature the command line splitter steps with.
+const char* NextAnsiChar(const char* at) { return CharNextA(at); }
+
+// Precision control 64-bit significand (bits 8-9 = 11), rounding to nearest even (bits
+// 10-11 = 00), and every exception masked. The play time's division faults are tested for
+// before the division, so an unmasked exception could only ever fire inside library code
+// (a NaN compared by the C runtime, say), where it would end the process without a report.
+constexpr std::uint16_t kFloatingPointControl = 0x133F;
+
+}  // namespace
+
+OutputSystemCalls OutputCalls = kWin32Calls;
+
+const OutputSystemCalls& PlatformOutputCalls() { return kWin32Calls; }
+
+int PlatformOpenRead(const std::string& path, FileHandle* handle) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    return LastError();
+  }
+  // Device names (NUL, CON, COM1 ...) open like files; reading one would wait for input or
+  // end at once. Only a disk file is a WAVE file.
+  if (GetFileType(file) != FILE_TYPE_DISK) {
+    CloseHandle(file);
+    return kErrAccessDenied;
+  }
+  *handle = Portable(file);
+  return 0;
+}
+
+int PlatformRead(FileHandle handle, void* buffer, std::int32_t count, std::int32_t* got) {
+  *got = 0;
+  auto* bytes = static_cast<unsigned char*>(buffer);
+  while (*got < count) {
+    DWORD done = 0;
+    if (!ReadFile(Native(handle), bytes + *got, static_cast<DWORD>(count - *got), &done, nullptr)) {
+      return LastError();
+    }
+    if (done == 0) {
+      break;
+    }
+    *got += static_cast<std::int32_t>(done);
+  }
+  return 0;
+}
+
+int PlatformSeek(FileHandle handle, std::int32_t position) {
+  if (position < 0) {
+    return kErrNegativeSeek;
+  }
+  // Without a high part the distance is a signed 32-bit number; positions up to 2 GiB - 1
+  // cannot be mistaken for INVALID_SET_FILE_POINTER.
+  if (SetFilePointer(Native(handle), position, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
+    return LastError();
+  }
+  return 0;
+}
+
+int PlatformTell(FileHandle handle, std::int32_t* position) {
+  // With a high part the position 0xFFFFFFFF of a larger file is not taken for a failure.
+  LONG high = 0;
+  SetLastError(NO_ERROR);
+  const DWORD low = SetFilePointer(Native(handle), 0, &high, FILE_CURRENT);
+  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
+    return LastError();
+  }
+  *position = static_cast<std::int32_t>(low);
+  return 0;
+}
+
+int PlatformFileSize(FileHandle handle, std::int64_t* size) {
+  DWORD high = 0;
+  SetLastError(NO_ERROR);
+  const DWORD low = GetFileSize(Native(handle), &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) {
+    return LastError();
+  }
+  *size = static_cast<std::int64_t>((static_cast<std::uint64_t>(high) << 32) | low);
+  return 0;
+}
+
+int PlatformClose(FileHandle handle) {
+  if (!CloseHandle(Native(handle))) {
+    return LastError();
+  }
+  return 0;
+}
+
+int PlatformFullPath(const std::string& name, std::string* full_path) {
+  // A full path of MAX_PATH characters or more is taken whole in a larger buffer, never cut:
+  // the open then either finds the file or shows the whole name in its error line.
+  std::vector<char> buffer(MAX_PATH);
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    const DWORD length =
+        GetFullPathNameA(name.c_str(), static_cast<DWORD>(buffer.size()), buffer.data(), nullptr);
+    if (length == 0) {
+      return LastError();
+    }
+    if (length < buffer.size()) {
+      full_path->assign(buffer.data(), length);
+      return 0;
+    }
+    buffer.resize(length + 1);  // the size asked for includes the terminating zero
+  }
+  return kErrPathNotFound;
+}
+
+std::string PlatformModuleName() {
+  std::vector<char> path(MAX_PATH);
+  DWORD length = 0;
+  for (;;) {
+    length = GetModuleFileNameA(nullptr, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) {
+      return "SONDRAX.EXE";
+    }
+    if (length < path.size() || path.size() >= 32768) {
+      break;
+    }
+    path.resize(path.size() * 2);  // the name was cut to fit
+  }
+  std::string name(path.data(), length);
+  name.erase(0, name.rfind('\\') + 1);  // npos + 1 == 0: no backslash keeps the whole name
+  // The name is in the ANSI code page; the rest of the error text is already in the OEM code
+  // page (its umlauts are stored as code page 437 bytes), so only the name is converted.
+  CharToOemA(name.c_str(), name.data());
+  return name;
+}
+
+std::vector<std::string> PlatformArguments(int /*argc*/, char** /*argv*/) {
+  // The C runtime's argv follows other quoting rules (backslash escapes): the program splits
+  // the raw command line itself.
+  return SplitCommandLine(GetCommandLineA(), NextAnsiChar);
+}
+
+void PlatformStartup() {
+  const std::uint16_t control = kFloatingPointControl;
+  __asm__ volatile("fldcw %0" : : "m"(control));
+}
+
+}  // namespace sondrax

@@ -1,0 +1,399 @@
+// The Windows platform layer: the open's access and sharing, full paths, the module name,
+// standard output through GetStdHandle / GetFileType / WriteFile, the floating-point setting,
+// and the real executable started with a raw command line of the test's choosing.
+#ifdef _WIN32
+
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cfloat>
+#include <string>
+
+#include "Sondrax.h"
+#include "TestUtil.h"
+#include "report/InputFile.h"
+#include "report/Output.h"
+#include "report/Platform.h"
+
+namespace sondrax {
+namespace {
+
+std::string PcmBytes() {
+  return test::WavBuilder()
+      .Chunk("fmt ", test::FmtBody(1, 1, 8000, 8000, 1, 8))
+      .Chunk("data", "ab")
+      .Bytes();
+}
+
+// The complete report on PcmBytes(), as the in-process run writes it to a file.
+std::string PcmReport() {
+  const auto run = test::RunOnBytes(PcmBytes());
+  EXPECT_EQ(run.Code, 0);
+  EXPECT_NE(run.Out.find(test::Cp437("■ LIST              :          ÷\n")), std::string::npos);
+  return run.Out;
+}
+
+std::string OpenError(const std::string& path) {
+  return test::Banner() + "*ERROR*: Could not open \"" + path + "\"\r\n";
+}
+
+HANDLE OpenOther(const std::string& path, DWORD access, DWORD share) {
+  return CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
+}
+
+// ---- Opening the input file ---------------------------------------------------------------
+
+TEST(Win32Open, AFileHeldOpenForWritingByAnotherProgramCanStillBeRead) {
+  const std::string path = test::WriteTempFile("held_open.wav", PcmBytes());
+  const HANDLE writer = OpenOther(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+  ASSERT_NE(writer, INVALID_HANDLE_VALUE);
+  const auto result = test::RunCapture({"sondrax", path});
+  CloseHandle(writer);
+  EXPECT_EQ(result.Out, PcmReport());
+  EXPECT_EQ(result.Code, 0);
+}
+
+TEST(Win32Open, AFileLockedByAnotherProgramGivesTheOpenError) {
+  const std::string path = test::WriteTempFile("locked.wav", PcmBytes());
+  const HANDLE locker = OpenOther(path, GENERIC_READ, 0);
+  ASSERT_NE(locker, INVALID_HANDLE_VALUE);
+  InputFileRec file;
+  EXPECT_EQ(OpenForReading(file, path), 32);  // ERROR_SHARING_VIOLATION
+  EXPECT_FALSE(file.Open);
+  const auto result = test::RunCapture({"sondrax", path});
+  CloseHandle(locker);
+  EXPECT_EQ(result.Out, OpenError(path));
+  EXPECT_EQ(result.Err, "");
+}
+
+TEST(Win32Open, ReadingNeverWritesTheFile) {
+  // A reader opened with write sharing refused: the program's own open must not ask for
+  // write access, or this reader would lock it out.
+  const std::string path = test::WriteTempFile("read_only_share.wav", PcmBytes());
+  const HANDLE reader = OpenOther(path, GENERIC_READ, FILE_SHARE_READ);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  const auto result = test::RunCapture({"sondrax", path});
+  CloseHandle(reader);
+  EXPECT_EQ(result.Code, 0);
+  EXPECT_EQ(test::ReadFile(path), PcmBytes());
+}
+
+TEST(Win32Open, DirectoriesAndDevicesAreNotFiles) {
+  InputFileRec file;
+  std::string dir = testing::TempDir();
+  while (!dir.empty() && dir.back() == '\\') {
+    dir.pop_back();
+  }
+  EXPECT_EQ(OpenForReading(file, dir), kErrAccessDenied);
+  EXPECT_EQ(OpenForReading(file, "NUL"), kErrAccessDenied);
+  EXPECT_FALSE(file.Open);
+  EXPECT_EQ(test::RunCapture({"sondrax", dir}).Out, OpenError(dir));
+  EXPECT_EQ(test::RunCapture({"sondrax", "nul"}).Out, OpenError("\\\\.\\nul"));
+}
+
+TEST(Win32Open, MissingFilesAndPathsKeepTheSystemsNumbers) {
+  InputFileRec file;
+  const std::string base = test::TempPath("absent");
+  EXPECT_EQ(OpenForReading(file, base + ".wav"), 2);     // ERROR_FILE_NOT_FOUND
+  EXPECT_EQ(OpenForReading(file, base + "\\x.wav"), 3);  // ERROR_PATH_NOT_FOUND
+}
+
+// ---- Full paths ---------------------------------------------------------------------------
+
+std::string CurrentDirectory() {
+  char buffer[MAX_PATH * 4];
+  const DWORD length = GetCurrentDirectoryA(sizeof buffer, buffer);
+  return std::string(buffer, length);
+}
+
+TEST(Win32FullPath, RelativeNamesJoinTheCurrentDirectory) {
+  std::string full;
+  ASSERT_EQ(PlatformFullPath("sub/../x y.wav", &full), 0);
+  std::string expected = CurrentDirectory();
+  if (expected.back() != '\\') {
+    expected += '\\';
+  }
+  EXPECT_EQ(full, expected + "x y.wav");
+  ASSERT_EQ(PlatformFullPath("C:\\a\\.\\b\\..\\c.wav", &full), 0);
+  EXPECT_EQ(full, "C:\\a\\c.wav");
+}
+
+TEST(Win32FullPath, LongPathsAreNeverCut) {
+  for (std::size_t length : {258u, 259u, 260u, 261u, 600u}) {
+    SCOPED_TRACE(length);
+    const std::string name = "C:\\" + std::string(length - 7, 'x') + ".wav";
+    ASSERT_EQ(name.size(), length);
+    std::string full;
+    const int status = PlatformFullPath(name, &full);
+    if (length < MAX_PATH) {
+      EXPECT_EQ(status, 0);
+    }
+    // From MAX_PATH characters on, the system's ANSI functions may refuse the name
+    // (ERROR_FILENAME_EXCED_RANGE); when they take it, it comes back whole.
+    if (status == 0) {
+      EXPECT_EQ(full, name);
+    } else {
+      EXPECT_EQ(status, 206);
+    }
+  }
+  // The open error shows the whole name.
+  const std::string long_name = test::TempPath(std::string(300, 'L') + ".wav");
+  EXPECT_EQ(test::RunCapture({"sondrax", long_name}).Out, OpenError(long_name));
+}
+
+// ---- Module name --------------------------------------------------------------------------
+
+TEST(Win32Module, NameIsTheTextAfterTheLastBackslash) {
+  char path[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  ASSERT_GT(length, 0u);
+  const std::string whole(path, length);
+  EXPECT_EQ(PlatformModuleName(), whole.substr(whole.rfind('\\') + 1));
+  EXPECT_EQ(PlatformModuleName(), "sondrax_tests.exe");
+}
+
+// ---- Standard output ----------------------------------------------------------------------
+
+// Points standard output (and standard error) at other handles for one test.
+class StandardHandles : public testing::Test {
+ protected:
+  void SetUp() override {
+    saved_out_ = GetStdHandle(STD_OUTPUT_HANDLE);
+    saved_err_ = GetStdHandle(STD_ERROR_HANDLE);
+  }
+  void TearDown() override {
+    SetStdHandle(STD_OUTPUT_HANDLE, saved_out_);
+    SetStdHandle(STD_ERROR_HANDLE, saved_err_);
+    OutputCalls = PlatformOutputCalls();
+  }
+  static HANDLE NewFile(const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  }
+  HANDLE saved_out_ = nullptr;
+  HANDLE saved_err_ = nullptr;
+};
+
+TEST_F(StandardHandles, DeviceTypeDecidesHowBytesAreHandedOver) {
+  StreamKind kind = StreamKind::kCharDevice;
+  const HANDLE file = NewFile(test::TempPath("stdout_type.txt"));
+  SetStdHandle(STD_OUTPUT_HANDLE, file);
+  ASSERT_EQ(PlatformOutputCalls().StreamType(1, &kind), 0);
+  EXPECT_EQ(kind, StreamKind::kFileOrPipe);
+
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
+  SetStdHandle(STD_OUTPUT_HANDLE, write_end);
+  ASSERT_EQ(PlatformOutputCalls().StreamType(1, &kind), 0);
+  EXPECT_EQ(kind, StreamKind::kFileOrPipe);
+
+  // The null device is a character device like a console; it shows nothing either way.
+  const HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  SetStdHandle(STD_OUTPUT_HANDLE, nul);
+  ASSERT_EQ(PlatformOutputCalls().StreamType(1, &kind), 0);
+  EXPECT_EQ(kind, StreamKind::kTerminal);
+  EXPECT_EQ(PlatformOutputCalls().Charset(), TerminalCharset::kCp437);
+
+  SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+  EXPECT_NE(PlatformOutputCalls().StreamType(1, &kind), 0);
+  SetStdHandle(STD_OUTPUT_HANDLE, INVALID_HANDLE_VALUE);
+  EXPECT_NE(PlatformOutputCalls().StreamType(1, &kind), 0);
+
+  CloseHandle(file);
+  CloseHandle(read_end);
+  CloseHandle(write_end);
+  CloseHandle(nul);
+}
+
+TEST_F(StandardHandles, AWholeRunWritesThroughWriteFile) {
+  const std::string out_path = test::TempPath("stdout_run.txt");
+  const std::string err_path = test::TempPath("stderr_run.txt");
+  const HANDLE out = NewFile(out_path);
+  const HANDLE err = NewFile(err_path);
+  SetStdHandle(STD_OUTPUT_HANDLE, out);
+  SetStdHandle(STD_ERROR_HANDLE, err);
+  const std::string wav = test::WriteTempFile("stdout_run.wav", PcmBytes());
+  const int code = RunSondrax({"sondrax", wav});
+  const std::string short_wav = test::WriteTempFile("stdout_short.wav", "RIFF\x04");
+  const int short_code = RunSondrax({"sondrax", short_wav});
+  CloseHandle(out);
+  CloseHandle(err);
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(short_code, 1);
+  EXPECT_EQ(test::ReadFile(out_path), PcmReport() + test::Banner());
+  EXPECT_EQ(test::MaskLocation(test::ReadFile(err_path)),
+            "Exception EInOutError in Modul sondrax_tests.exe bei XXXXXXXX.\r\n"
+            "Versuch hinter dem Dateiende zu lesen.\r\n\r\n");
+}
+
+TEST_F(StandardHandles, NoStandardOutputIsError105) {
+  const std::string err_path = test::TempPath("stderr_closed.txt");
+  const HANDLE err = NewFile(err_path);
+  SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
+  SetStdHandle(STD_ERROR_HANDLE, err);
+  const int code = RunSondrax({"sondrax", test::WriteTempFile("closed.wav", PcmBytes())});
+  CloseHandle(err);
+  EXPECT_EQ(code, 1);
+  EXPECT_EQ(test::MaskLocation(test::ReadFile(err_path)),
+            "Exception EInOutError in Modul sondrax_tests.exe bei XXXXXXXX.\r\n"
+            "E/A-Fehler 105.\r\n\r\n");
+}
+
+TEST_F(StandardHandles, AReaderThatGoesAwayFailsTheNextHandOver) {
+  const std::string err_path = test::TempPath("stderr_pipe.txt");
+  const HANDLE err = NewFile(err_path);
+  HANDLE read_end = nullptr;
+  HANDLE write_end = nullptr;
+  ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
+  CloseHandle(read_end);
+  SetStdHandle(STD_OUTPUT_HANDLE, write_end);
+  SetStdHandle(STD_ERROR_HANDLE, err);
+  const int code = RunSondrax({"sondrax", test::WriteTempFile("pipe.wav", PcmBytes())});
+  CloseHandle(write_end);
+  CloseHandle(err);
+  EXPECT_EQ(code, 1);
+  // The system's own number for a closed pipe (109 or 232), shown as "E/A-Fehler n.".
+  const std::string text = test::ReadFile(err_path);
+  EXPECT_TRUE(text.find("\r\nE/A-Fehler 109.\r\n") != std::string::npos ||
+              text.find("\r\nE/A-Fehler 232.\r\n") != std::string::npos)
+      << text;
+}
+
+// ---- Floating point -----------------------------------------------------------------------
+
+std::uint16_t ControlWord() {
+  std::uint16_t control = 0;
+  __asm__ volatile("fnstcw %0" : "=m"(control));
+  return control;
+}
+
+void SetControlWord(std::uint16_t control) { __asm__ volatile("fldcw %0" : : "m"(control)); }
+
+TEST(Win32FloatingPoint, StartupGivesA64BitSignificandAndRoundingToNearestEven) {
+  static_assert(LDBL_MANT_DIG == 64);
+  const std::uint16_t saved = ControlWord();
+  // What a thread of a bare Windows starts with (53-bit significand), rounding upwards.
+  SetControlWord(0x0A7F);
+  PlatformStartup();
+  const std::uint16_t control = ControlWord();
+  volatile long double one = 1.0L;
+  volatile long double odd = 1.0L + 0x1p-63L;
+  volatile long double half_ulp = 0x1p-64L;
+  const long double last_bit = one + 0x1p-63L;  // lost with a 53-bit significand
+  const long double tie_low = one + half_ulp;   // a tie: to the even neighbour, 1
+  const long double tie_high = odd + half_ulp;  // a tie: to the even neighbour, 1 + 2^-62
+  SetControlWord(saved);
+
+  EXPECT_EQ(control & 0x0F00, 0x0300);  // 64-bit significand, round to nearest even
+  EXPECT_EQ(control & 0x003F, 0x003F);  // no exception can trap inside library code
+  EXPECT_EQ(last_bit, 1.0L + 0x1p-63L);
+  EXPECT_EQ(tie_low, 1.0L);
+  EXPECT_EQ(tie_high, 1.0L + 0x1p-62L);
+}
+
+// ---- The real executable ------------------------------------------------------------------
+
+// Built by appending: GCC 12 warns falsely (-Wrestrict) about '"\"" + text + "\""'.
+std::string Quoted(const std::string& text) {
+  std::string quoted = "\"";
+  quoted += text;
+  quoted += '"';
+  return quoted;
+}
+
+// Starts sondrax.exe with `arguments` appended to its quoted name, exactly as written: the
+// program splits the raw command line itself. A null standard output is a closed one.
+test::RunResult RunExe(const std::string& arguments, bool with_stdout = true) {
+  std::string exe;
+  EXPECT_EQ(PlatformFullPath(SONDRAX_BINARY, &exe), 0);
+  std::string command_line = Quoted(exe) + " " + arguments;
+  const std::string out_path = test::TempPath("exe_stdout.txt");
+  const std::string err_path = test::TempPath("exe_stderr.txt");
+  SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const auto create = [&](const std::string& path) {
+    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
+  };
+  const HANDLE out = create(out_path);
+  const HANDLE err = create(err_path);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = with_stdout ? out : nullptr;
+  startup.hStdError = err;
+  PROCESS_INFORMATION process = {};
+  test::RunResult result;
+  if (CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                     &startup, &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD code = 0;
+    GetExitCodeProcess(process.hProcess, &code);
+    result.Code = static_cast<int>(code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  } else {
+    ADD_FAILURE() << "CreateProcessA failed: " << GetLastError();
+  }
+  CloseHandle(out);
+  CloseHandle(err);
+  result.Out = test::ReadFile(out_path);
+  result.Err = test::ReadFile(err_path);
+  return result;
+}
+
+const char kSyntax[] =
+    "Syntax: SONDRAX <RIFFfile.ext>\r\n\r\n"
+    "*** NOTE: In this state it works only with most proper built WAVE files ***\r\n\r\n";
+
+TEST(Win32Executable, NoArgumentAnEmptyPairOrALoneQuoteGiveTheSyntaxText) {
+  for (const char* arguments : {"", "   ", "\"\"", "\"\" \"\"", "\""}) {
+    SCOPED_TRACE(arguments);
+    const auto result = RunExe(arguments);
+    EXPECT_EQ(result.Out, test::Banner() + kSyntax);
+    EXPECT_EQ(result.Err, "");
+    EXPECT_EQ(result.Code, 0);
+  }
+}
+
+TEST(Win32Executable, QuotedRunsFormOneNameAndFurtherArgumentsAreIgnored) {
+  const std::string path = test::WriteTempFile("ab cd.wav", PcmBytes());
+  const std::string dir = path.substr(0, path.rfind('\\') + 1);
+  const std::string file = path.substr(dir.size());  // "sondrax_<pid>_ab cd.wav"
+  const std::string split = file.substr(0, file.size() - 8) + "\"b c\"d.wav";
+  ASSERT_EQ(split.substr(split.size() - 11), "a\"b c\"d.wav");
+  for (const std::string& arguments :
+       {Quoted(path), "\"\" " + dir + split, Quoted(path) + " second.wav third"}) {
+    SCOPED_TRACE(arguments);
+    const auto result = RunExe(arguments);
+    EXPECT_EQ(result.Out, PcmReport());
+    EXPECT_EQ(result.Code, 0);
+  }
+}
+
+TEST(Win32Executable, ExitCodesOfFailures) {
+  const std::string missing = test::TempPath("missing.wav");
+  const auto open_error = RunExe(Quoted(missing));
+  EXPECT_EQ(open_error.Out, OpenError(missing));
+  EXPECT_EQ(open_error.Err, "");
+  EXPECT_EQ(open_error.Code, 1);
+
+  const std::string fatal = "Exception EInOutError in Modul sondrax.exe bei XXXXXXXX.\r\n";
+  const auto short_file = RunExe(Quoted(test::WriteTempFile("exe_short.wav", "RIFF\x04")));
+  EXPECT_EQ(short_file.Out, test::Banner());
+  EXPECT_EQ(test::MaskLocation(short_file.Err),
+            fatal + "Versuch hinter dem Dateiende zu lesen.\r\n\r\n");
+  EXPECT_EQ(short_file.Code, 1);
+
+  const auto closed = RunExe(Quoted(test::WriteTempFile("exe_closed.wav", PcmBytes())),
+                             /*with_stdout=*/false);
+  EXPECT_EQ(test::MaskLocation(closed.Err), fatal + "E/A-Fehler 105.\r\n\r\n");
+  EXPECT_EQ(closed.Code, 1);
+}
+
+}  // namespace
+}  // namespace sondrax
+
+#endif  // _WIN32
