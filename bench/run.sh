@@ -89,7 +89,7 @@ maxrss=./$work/maxrss
 
 # ---- Files ------------------------------------------------------------------------------
 
-# The escapes for a 16-bit or 32-bit little-endian number, for printf.
+# The escapes for a 16-bit or 32-bit little-endian number, for printf '%b'.
 le16() { printf '\\x%02x\\x%02x' $(($1 & 255)) $((($1 >> 8) & 255)); }
 le32() { printf '%s%s' "$(le16 $(($1 & 65535)))" "$(le16 $((($1 >> 16) & 65535)))"; }
 
@@ -98,9 +98,9 @@ le32() { printf '%s%s' "$(le16 $(($1 & 65535)))" "$(le16 $((($1 >> 16) & 65535))
 wav_header() {
   local data_size=$1 trailing=$2 channels=$3 rate=$4 bits=$5
   local block=$((channels * bits / 8))
-  printf "RIFF$(le32 $((36 + data_size + trailing)))WAVE"
-  printf "fmt $(le32 16)$(le16 1)$(le16 "$channels")$(le32 "$rate")$(le32 $((rate * block)))"
-  printf "$(le16 $block)$(le16 "$bits")data$(le32 "$data_size")"
+  printf '%b' "RIFF$(le32 $((36 + data_size + trailing)))WAVE"
+  printf '%b' "fmt $(le32 16)$(le16 1)$(le16 "$channels")$(le32 "$rate")$(le32 $((rate * block)))"
+  printf '%b' "$(le16 $block)$(le16 "$bits")data$(le32 "$data_size")"
 }
 
 # One INFO item; an odd-sized text gets its zero pad byte.
@@ -108,17 +108,18 @@ info_item() {
   local id=$1 text=$2
   local size=$((${#text} + 1))
   printf '%s' "$id"
-  printf "$(le32 $size)"
+  printf '%b' "$(le32 $size)"
   printf '%s\0' "$text"
   if [ $((size % 2)) = 1 ]; then printf '\0'; fi
 }
 
-# 10 s of 16-bit stereo at 44100 Hz: a sine tone from sox, or silence without it.
+# 10 s of 16-bit stereo at 44100 Hz: a sine tone from sox (undithered, so the same bytes every
+# time), or silence without sox.
 samples=$data/samples.raw
 data_size=$((10 * 44100 * 4))
 if [ ! -s "$samples" ]; then
   if command -v sox >/dev/null; then
-    sox -n -t raw -r 44100 -c 2 -b 16 -e signed-integer "$samples" synth 10 sine 440 vol 0.5
+    sox -D -n -t raw -r 44100 -c 2 -b 16 -e signed-integer "$samples" synth 10 sine 440 vol 0.5
   else
     head -c "$data_size" /dev/zero >"$samples"
   fi
@@ -138,7 +139,7 @@ list=$data/list.bin
   info_item ISFT "bench/run.sh"
 } >"$list.body"
 list_size=$(stat -c %s "$list.body")
-{ printf "LIST$(le32 "$list_size")"; cat "$list.body"; } >"$list"
+{ printf '%b' "LIST$(le32 "$list_size")"; cat "$list.body"; } >"$list"
 { wav_header "$data_size" $((8 + list_size)) 2 44100 16; cat "$samples" "$list"; } >"$tagged"
 
 # 1 GiB: a header, then a hole. Nothing reads the samples, so no disk space is used for them.
