@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Installs what building and testing Sondrax needs, where it is missing (Debian/Ubuntu).
-# Usage: tools/install-deps.sh [core]   (core: only what the Linux build needs)
+# Usage: tools/install-deps.sh [core]   (core: only what the Linux build needs, no Windows)
 set -euo pipefail
 
 want=(cmake ninja-build g++ clang libgtest-dev googletest)
+# The Windows build: the 32-bit MinGW-w64 cross-compiler (POSIX threads) and wine to run its
+# tests. wine32 is an i386 package, so dpkg must know that architecture first.
+add_i386=false
+if [ "${1:-}" != core ]; then
+  want+=(g++-mingw-w64-i686-posix wine wine32:i386)
+  dpkg --print-foreign-architectures | grep -qx i386 || add_i386=true
+fi
 missing=()
 for package in "${want[@]}"; do
   dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
@@ -16,5 +23,8 @@ if [ "$(id -u)" -ne 0 ]; then
   exit 1
 fi
 export DEBIAN_FRONTEND=noninteractive
+if [ "$add_i386" = true ]; then
+  dpkg --add-architecture i386
+fi
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${missing[@]}"
