@@ -5,11 +5,13 @@
 #
 # Builds Sondrax (Release, build-bench/), a floor program (static C: opens the file and reads
 # 64 bytes) and a helper that measures peak memory, writes three WAVE files, times every
-# program on every file with hyperfine and prints one table per file:
+# program on every file with hyperfine and prints one table per file. hyperfine times one
+# program after the other, so a machine whose load changes favours some of them; the whole
+# row list is therefore timed in several rounds, and each figure is the median over the rounds:
 #
-#   median    hyperfine's median wall time of one run
-#   σ         hyperfine's standard deviation of the runs: the noise of the machine
-#   x floor   that median divided by the floor's median on the same file
+#   median    the median wall time of one run (hyperfine's median in each round)
+#   spread    how far the rounds' medians lie apart, in percent of the median: the noise
+#   x floor   the median divided by the floor's median of the same round
 #   max RSS   peak resident set size (KiB), the largest of five runs
 #   syscalls  system calls of one run under strace -f, execve included
 #
@@ -21,10 +23,12 @@
 #   --dynamic  also build Sondrax linked dynamically (build-bench/dynamic) and time it
 #   --strace   also print Sondrax's full system call trace for the first file
 #
-# Environment: BENCH_MIN_RUNS (default 50) and BENCH_WARMUP (default 10) are handed to
-# hyperfine; CC (default cc) builds the two helpers. Not part of CI: the figures depend on
-# the machine and on what else runs on it.
+# Environment: BENCH_ROUNDS (default 3); BENCH_WARMUP (default 10), BENCH_MIN_RUNS (default
+# 30) and BENCH_MAX_RUNS (default 500) are handed to hyperfine for each round; CC (default cc)
+# builds the two helpers. Not part of CI: the figures depend on the machine and on what else
+# runs on it.
 set -euo pipefail
+export LC_ALL=C  # decimal points for sort and awk
 cd "$(dirname "$0")/.."
 
 with_dynamic=0
@@ -40,7 +44,9 @@ for argument in "$@"; do
   esac
 done
 
-min_runs=${BENCH_MIN_RUNS:-50}
+rounds=${BENCH_ROUNDS:-3}
+min_runs=${BENCH_MIN_RUNS:-30}
+max_runs=${BENCH_MAX_RUNS:-500}
 warmup=${BENCH_WARMUP:-10}
 cc=${CC:-cc}
 work=build-bench/bench
@@ -152,13 +158,13 @@ files=("$pcm" "$tagged" "$sparse")
 
 # ---- Measuring --------------------------------------------------------------------------
 
-hyperfine_flags=(--style none --warmup "$warmup" --min-runs "$min_runs")
+hyperfine_flags=(--style none --warmup "$warmup" --min-runs "$min_runs" --max-runs "$max_runs")
 if hyperfine --help | grep -q -- '--shell <'; then
   hyperfine_flags+=(-N)  # no shell in between: its start-up would dwarf Sondrax's
 fi
 
-# timing OUTPUT(pipe|null) COMMAND...: the median and the standard deviation, in seconds.
-timing() {
+# median_seconds OUTPUT(pipe|null) COMMAND...
+median_seconds() {
   local output=$1
   shift
   local csv=$work/hyperfine.csv
@@ -168,7 +174,13 @@ timing() {
     cat "$work/hyperfine.log" >&2
     return 1
   fi
-  awk -F, 'NR == 2 { print $4, $3 }' "$csv"
+  awk -F, 'NR == 2 { print $4 }' "$csv"
+}
+
+# The median of the numbers given as arguments.
+median_of() {
+  printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END {
+    print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
 # peak_rss OUTPUT COMMAND...: the largest of five runs, in KiB.
@@ -213,7 +225,8 @@ peers=(
 echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | sed 's/^ *//'), \
 $(nproc) cores, Linux $(uname -r)"
 echo "Load average before: $(cut -d' ' -f1-3 /proc/loadavg)"
-echo "hyperfine: $(hyperfine --version | cut -d' ' -f2), warm-up $warmup, at least $min_runs runs"
+echo "hyperfine: $(hyperfine --version | cut -d' ' -f2), $rounds rounds of $min_runs to $max_runs \
+runs after $warmup warm-up runs"
 
 # Paths are relative to the checkout, so that they split into words even if its own path has
 # blanks in it.
@@ -246,21 +259,40 @@ for file in "${files[@]}"; do
     add "$name" pipe "$command"
   done
 
+  echo >&2 "== Timing on $(basename "$file"): ${#names[@]} programs, $rounds rounds"
+  declare -A medians=()
+  for ((round = 1; round <= rounds; round++)); do
+    for i in "${!names[@]}"; do
+      # shellcheck disable=SC2206  # as above
+      words=(${commands[$i]})
+      medians[$i,$round]=$(median_seconds "${outputs[$i]}" "${words[@]}" "$file")
+    done
+  done
+
   echo
   echo "$(basename "$file") ($(stat -c %s "$file") bytes)"
-  printf '%-20s %10s %9s %8s %11s %9s\n' program median "σ" "x floor" "max RSS" syscalls
-  floor_median=
+  printf '%-20s %10s %7s %8s %11s %9s\n' program median spread "x floor" "max RSS" syscalls
   for i in "${!names[@]}"; do
+    times=()
+    ratios=()
+    for ((round = 1; round <= rounds; round++)); do
+      times+=("${medians[$i,$round]}")
+      ratios+=("$(awk -v m="${medians[$i,$round]}" -v f="${medians[0,$round]}" \
+        'BEGIN { print m / f }')")
+    done
+    median=$(median_of "${times[@]}")
+    ratio=$(median_of "${ratios[@]}")
+    spread=$(printf '%s\n' "${times[@]}" | sort -g | sed -n '1p;$p' | tr '\n' ' ')
     # shellcheck disable=SC2206  # as above
     words=(${commands[$i]})
-    read -r median sigma < <(timing "${outputs[$i]}" "${words[@]}" "$file")
-    if [ -z "$floor_median" ]; then floor_median=$median; fi
     rss=$(peak_rss "${outputs[$i]}" "${words[@]}" "$file")
     calls=$(syscall_count "${outputs[$i]}" "${words[@]}" "$file")
-    awk -v name="${names[$i]}" -v m="$median" -v s="$sigma" -v f="$floor_median" -v rss="$rss" \
-      -v calls="$calls" 'BEGIN { printf "%-20s %7.3f ms %6.3f ms %7.2fx %7d KiB %9s\n",
-                                 name, m * 1000, s * 1000, m / f, rss, calls }'
+    awk -v name="${names[$i]}" -v m="$median" -v range="$spread" -v r="$ratio" -v rss="$rss" \
+      -v calls="$calls" 'BEGIN { split(range, x, " ");
+        printf "%-20s %7.3f ms %6.0f%% %7.2fx %7d KiB %9s\n",
+               name, m * 1000, (x[2] - x[1]) / m * 100, r, rss, calls }'
   done
+  unset medians
   for note in "${notes[@]+"${notes[@]}"}"; do
     echo "  ($note)"
   done
