@@ -10,6 +10,15 @@ namespace sondrax {
 
 std::int32_t IoError = 0;
 
+namespace {
+constexpr InputSystemCalls kPlatformInputCalls = {PlatformRead, PlatformSeek, PlatformTell,
+                                                  PlatformFileSize};
+}  // namespace
+
+InputSystemCalls InputCalls = kPlatformInputCalls;
+
+const InputSystemCalls& PlatformInputCalls() { return kPlatformInputCalls; }
+
 int OpenForReading(InputFileRec& file, const std::string& name) {
   file.Name = name;
   FileHandle handle = 0;
@@ -27,7 +36,7 @@ void ReadExact(InputFileRec& file, void* dest, std::int32_t count) {
     std::abort();
   }
   std::int32_t got = 0;
-  const int error = PlatformRead(file.Handle, dest, count, &got);
+  const int error = InputCalls.Read(file.Handle, dest, count, &got);
   if (error != 0) {
     IoError = error;
   } else if (got < count) {
@@ -37,7 +46,7 @@ void ReadExact(InputFileRec& file, void* dest, std::int32_t count) {
 
 std::int32_t CurrentPos(InputFileRec& file) {
   std::int32_t position = 0;
-  const int error = PlatformTell(file.Handle, &position);
+  const int error = InputCalls.Tell(file.Handle, &position);
   if (error != 0) {
     IoError = error;
     return -1;
@@ -47,7 +56,7 @@ std::int32_t CurrentPos(InputFileRec& file) {
 
 std::int32_t TotalSize(InputFileRec& file) {
   std::int64_t size = 0;
-  const int error = PlatformFileSize(file.Handle, &size);
+  const int error = InputCalls.FileSize(file.Handle, &size);
   if (error != 0) {
     IoError = error;
     return -1;
@@ -62,7 +71,7 @@ bool AtEnd(InputFileRec& file) {
 }
 
 void SeekTo(InputFileRec& file, std::int32_t position) {
-  const int error = PlatformSeek(file.Handle, position);
+  const int error = InputCalls.Seek(file.Handle, position);
   if (error != 0) {
     IoError = error;
   }

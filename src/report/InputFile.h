@@ -26,6 +26,19 @@ struct InputFileRec {
   std::string Name;
 };
 
+/// The platform calls the file operations make, in a table so that tests can count them
+/// (every walk of the report must end within a number of calls its file's length bounds) or
+/// make them fail. Starts with the platform's own functions.
+struct InputSystemCalls {
+  int (*Read)(FileHandle handle, void* buffer, std::int32_t count, std::int32_t* got);
+  int (*Seek)(FileHandle handle, std::int32_t position);
+  int (*Tell)(FileHandle handle, std::int32_t* position);
+  int (*FileSize)(FileHandle handle, std::int64_t* size);
+};
+extern InputSystemCalls InputCalls;
+/// The table of the platform's own functions, for restoring after a test.
+const InputSystemCalls& PlatformInputCalls();
+
 /// Pending error number, 0 for none. Set by the failing file operation or write, taken by
 /// CheckIo. Codes of the program's own: 100 a short read, 105 standard output unusable.
 extern std::int32_t IoError;

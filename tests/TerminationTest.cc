@@ -1,0 +1,372 @@
+// Every walk of the report ends, whatever sizes the file declares: the "fmt " search, the
+// fact/data walk, the LIST cycles and the INFO item loop.
+//
+// The work of a run is counted as platform calls on the input file, through a replaced table.
+// The count has a fuse: once a run has made more calls than its file's length allows, every
+// further call fails, so a walk that would go round for ever ends at once with a fatal error
+// and the test reports the exceeded budget instead of hanging.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "TestUtil.h"
+#include "report/InputFile.h"
+
+namespace sondrax {
+namespace {
+
+using test::Le32;
+
+// Every step of a walk reads a header and moves the position at least 8 bytes on, at a cost of
+// at most 11 calls (read, position, seek, the pad byte's test and read, the end test); the
+// fixed sections cost 30 or so. Two calls per byte of the file is a generous ceiling that
+// still fails at once for a walk that does not advance.
+std::uint64_t Budget(std::size_t file_length) { return 64 + 2 * std::uint64_t{file_length}; }
+
+constexpr int kFuseError = 9999;
+
+struct CallCount {
+  std::uint64_t Calls = 0;
+  std::uint64_t Budget = 0;
+  bool Exceeded = false;
+};
+CallCount Count;
+
+int Fuse() {
+  if (++Count.Calls > Count.Budget) {
+    Count.Exceeded = true;
+    return kFuseError;
+  }
+  return 0;
+}
+
+int CountedRead(FileHandle handle, void* buffer, std::int32_t count, std::int32_t* got) {
+  *got = 0;
+  const int blown = Fuse();
+  return blown != 0 ? blown : PlatformInputCalls().Read(handle, buffer, count, got);
+}
+int CountedSeek(FileHandle handle, std::int32_t position) {
+  const int blown = Fuse();
+  return blown != 0 ? blown : PlatformInputCalls().Seek(handle, position);
+}
+int CountedTell(FileHandle handle, std::int32_t* position) {
+  const int blown = Fuse();
+  return blown != 0 ? blown : PlatformInputCalls().Tell(handle, position);
+}
+int CountedFileSize(FileHandle handle, std::int64_t* size) {
+  const int blown = Fuse();
+  return blown != 0 ? blown : PlatformInputCalls().FileSize(handle, size);
+}
+
+struct Work {
+  test::RunResult Result;
+  std::uint64_t Calls = 0;
+  bool BudgetExceeded = false;
+};
+
+Work RunCounted(const std::string& bytes) {
+  Count = CallCount{0, Budget(bytes.size()), false};
+  InputCalls = InputSystemCalls{CountedRead, CountedSeek, CountedTell, CountedFileSize};
+  Work work;
+  work.Result = test::RunOnBytes(bytes);
+  InputCalls = PlatformInputCalls();
+  work.Calls = Count.Calls;
+  work.BudgetExceeded = Count.Exceeded;
+  return work;
+}
+
+std::string Header(const std::string& id, std::uint32_t size) { return id + Le32(size); }
+
+std::string Fmt() {
+  return Header("fmt ", 16) + test::FmtBody(1, 2, 44100, 176400, 4, 16);
+}
+
+std::string Riff(const std::string& body) {
+  return "RIFF" + Le32(static_cast<std::uint32_t>(4 + body.size())) + "WAVE" + body;
+}
+
+// The file from the start of the LIST cycles: a PCM file whose 4 sample bytes end at byte 52.
+std::string AfterData(const std::string& tail) {
+  return Riff(Fmt() + Header("data", 4) + "abcd" + tail);
+}
+
+// The report's last line, without its CR LF (the whole rest when the last line is open).
+std::string LastLine(const std::string& out) {
+  std::string text = out;
+  if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) {
+    text.resize(text.size() - 2);
+  }
+  const std::size_t start = text.rfind("\r\n");
+  return start == std::string::npos ? text : text.substr(start + 2);
+}
+
+std::size_t CountOf(const std::string& text, const std::string& piece) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(piece); at != std::string::npos;
+       at = text.find(piece, at + piece.size())) {
+    ++count;
+  }
+  return count;
+}
+
+std::string Repeat(const std::string& piece, int times) {
+  std::string text;
+  for (int i = 0; i < times; ++i) {
+    text += piece;
+  }
+  return text;
+}
+
+const std::string kNegativeChunk = "*ERROR*: Negative chunk size in WAVE file.";
+const std::string kPastEnd = "Versuch hinter dem Dateiende zu lesen.";
+const std::string kNegativeSeek = "E/A-Fehler 131.";
+
+struct Case {
+  const char* Name;
+  std::string File;
+  std::string LastLine;  // code page 437 text as written readably, see test::Cp437
+  int Code;
+  std::string ErrorLine;  // the fatal error text's second line, or empty for none
+};
+
+void ExpectEnds(const Case& row) {
+  SCOPED_TRACE(row.Name);
+  const Work work = RunCounted(row.File);
+  EXPECT_FALSE(work.BudgetExceeded) << work.Calls << " calls";
+  EXPECT_EQ(LastLine(work.Result.Out), test::Cp437(row.LastLine));
+  EXPECT_EQ(work.Result.Code, row.Code);
+  if (row.ErrorLine.empty()) {
+    EXPECT_EQ(work.Result.Err, "");
+  } else {
+    EXPECT_NE(work.Result.Err.find("\r\n" + row.ErrorLine + "\r\n"), std::string::npos)
+        << work.Result.Err;
+  }
+}
+
+// ---- The fuse itself ---------------------------------------------------------------------
+
+TEST(WorkBudget, AWalkThatDoesNotAdvanceWouldBeCaught) {
+  // Prove the fuse works: with a budget too small for the file, the run is cut off with the
+  // fuse's error instead of ending normally.
+  const std::string file = AfterData("");
+  Count = CallCount{0, 10, false};
+  InputCalls = InputSystemCalls{CountedRead, CountedSeek, CountedTell, CountedFileSize};
+  const auto result = test::RunOnBytes(file);
+  InputCalls = PlatformInputCalls();
+  EXPECT_TRUE(Count.Exceeded);
+  EXPECT_EQ(result.Code, 1);
+  EXPECT_NE(result.Err.find("E/A-Fehler 9999."), std::string::npos);
+
+  const Work normal = RunCounted(file);
+  EXPECT_FALSE(normal.BudgetExceeded);
+  EXPECT_GT(normal.Calls, 10u);
+  EXPECT_EQ(LastLine(normal.Result.Out), test::Cp437("■ LIST              :          ÷"));
+}
+
+// ---- The "fmt " search -------------------------------------------------------------------
+
+TEST(FormatSearchEnds, NegativeWrappingAndSelfPointingSizes) {
+  const std::string fmt_label = "■ fmt               : ";
+  const Case rows[] = {
+      {"size -8 points back at its own header", Riff(Header("JUNK", 0xFFFFFFF8u) + Fmt()),
+       fmt_label + kNegativeChunk, 0, ""},
+      {"size -1", Riff(Header("JUNK", 0xFFFFFFFFu) + Fmt()), fmt_label + kNegativeChunk, 0, ""},
+      {"size -20 points before the file's start", Riff(Header("JUNK", 0xFFFFFFECu) + Fmt()),
+       fmt_label + kNegativeChunk, 0, ""},
+      {"size -2^31", Riff(Header("JUNK", 0x80000000u) + Fmt()), fmt_label + kNegativeChunk, 0,
+       ""},
+      {"a sum past 2^31 - 1 is a seek to a negative position",
+       Riff(Header("JUNK", 0x7FFFFFFFu) + Fmt()), fmt_label, 1, kNegativeSeek},
+      {"a sum just below 2^31 lands past the end",
+       Riff(Header("JUNK", 0x7FFFFFE0u) + Fmt()), "*ERROR*: Format chunk not found in WAVE file.",
+       0, ""},
+      {"zero sizes to the end of the file", Riff(Repeat(Header("JUNK", 0), 200)),
+       "*ERROR*: Format chunk not found in WAVE file.", 0, ""},
+      {"odd sizes whose next byte is no pad", Riff(Repeat(Header("JUNK", 1) + "x", 100)),
+       "*ERROR*: Format chunk not found in WAVE file.", 0, ""},
+      {"a header cut short", Riff(Repeat(Header("JUNK", 0), 3) + "fmt"), fmt_label, 1, kPastEnd},
+  };
+  for (const Case& row : rows) {
+    ExpectEnds(row);
+  }
+}
+
+// ---- The fact/data walk ------------------------------------------------------------------
+
+TEST(FactDataWalkEnds, NegativeWrappingAndSelfPointingSizes) {
+  auto file = [](const std::string& walk) { return Riff(Fmt() + walk); };
+  const Case rows[] = {
+      {"fact size -8", file(Header("fact", 0xFFFFFFF8u) + Header("data", 0)), kNegativeChunk, 0,
+       ""},
+      {"fact size -2^31", file(Header("fact", 0x80000000u) + Header("data", 0)), kNegativeChunk,
+       0, ""},
+      {"fact body reaching past 2^31 - 1",
+       file(Header("fact", 0x7FFFFFFFu) + std::string(300, 'f') + Header("data", 0)),
+       " \"fact\" chunk size  : 2147483647", 1, kPastEnd},
+      {"fact bodies of size 0 up to the end", file(Repeat(Header("fact", 0), 100)),
+       "■ data              : *ERROR*: Data chunk not found in WAVE file.", 0, ""},
+      {"data size -8", file(Header("data", 0xFFFFFFF8u) + "abcdefgh"),
+       "*ERROR*: Possibly broken wave file.", 0, ""},
+      {"data size -2^31", file(Header("data", 0x80000000u)), "*ERROR*: Possibly broken wave file.",
+       0, ""},
+      {"data size 2^31 - 1", file(Header("data", 0x7FFFFFFFu)),
+       "*ERROR*: Possibly broken wave file.", 0, ""},
+  };
+  for (const Case& row : rows) {
+    ExpectEnds(row);
+  }
+}
+
+// ---- The LIST cycles and the INFO item loop ---------------------------------------------
+
+TEST(ListCyclesEnd, NegativeWrappingAndSelfPointingSizes) {
+  const std::string absent = "■ LIST              :          ÷";
+  const Case rows[] = {
+      {"a chunk of size -8 after the data", AfterData(Header("JUNK", 0xFFFFFFF8u)),
+       "■ LIST              : " + kNegativeChunk, 0, ""},
+      {"a chunk of size -2^31 after the data", AfterData(Header("JUNK", 0x80000000u) + "INFO"),
+       "■ LIST              : " + kNegativeChunk, 0, ""},
+      {"a chunk whose end wraps past 2^31 - 1", AfterData(Header("JUNK", 0x7FFFFFFFu) + "INFO"),
+       "■ LIST              : ", 1, kNegativeSeek},
+      // A LIST is never entered backwards: the next cycle starts after its list type.
+      {"a LIST of size -8", AfterData(Header("LIST", 0xFFFFFFF8u) + "adtl" + Header("JUNK", 0)),
+       absent, 0, ""},
+      {"a LIST of size -2^31",
+       AfterData(Header("LIST", 0x80000000u) + "INFO" + Header("JUNK", 0)), absent, 0, ""},
+      {"LISTs nested in LISTs",
+       AfterData(Repeat(Header("LIST", 0x7FFFFFFFu) + "adtl", 50) + Header("JUNK", 0)), absent,
+       0, ""},
+      {"an INFO LIST smaller than its list type",
+       AfterData(Header("LIST", 2) + "INFO" + Header("INAM", 2) + "ab"), absent, 0, ""},
+      {"INFO items of size 0 to the end",
+       AfterData(Header("LIST", 0x7FFFFF00u) + "INFO" + Repeat(Header("INAM", 0), 100)),
+       "    ∙ \"INAM\" size   :          0 []", 0, ""},
+      {"an INFO item of size -8",
+       AfterData(Header("LIST", 20) + "INFO" + Header("INAM", 0xFFFFFFF8u) + "abcdefgh"),
+       "*ERROR*: Negative INFO item size in WAVE file.", 0, ""},
+      {"an INFO item whose end wraps past 2^31 - 1",
+       AfterData(Header("LIST", 20) + "INFO" + Header("INAM", 0x7FFFFFFFu) + "abcdefgh"),
+       "    ∙ \"INAM\" size   : 2147483647 (binary/large)", 1, kNegativeSeek},
+      {"an INFO item passed over beyond the end",
+       AfterData(Header("LIST", 20) + "INFO" + Header("INAM", 0x7FFFFF00u) + "abcdefgh"),
+       "    ∙ \"INAM\" size   : 2147483392 (binary/large)", 0, ""},
+  };
+  for (const Case& row : rows) {
+    ExpectEnds(row);
+  }
+}
+
+// ---- Work in proportion to the file -------------------------------------------------------
+
+// The cost of one more step of a walk is the same at any length: no step repeats earlier work.
+TEST(WorkBudget, EachWalkCostsTheSameForEveryFurtherChunk) {
+  struct Walk {
+    const char* Name;
+    std::string (*File)(int steps);
+    std::string Step;  // what every step adds to the report, to count the steps
+    std::uint64_t StepBytes;
+  };
+  const Walk walks[] = {
+      {"fmt search over empty chunks",
+       [](int n) { return Riff(Repeat(Header("JUNK", 0), n) + Fmt() + Header("data", 0)); }, "",
+       8},
+      {"fact walk over empty chunks",
+       [](int n) { return Riff(Fmt() + Repeat(Header("fact", 0), n) + Header("data", 0)); },
+       " \"fact\" chunk size  :          0", 8},
+      {"LIST search over empty chunks",
+       [](int n) { return AfterData(Repeat(Header("JUNK", 0), n)); }, "", 8},
+      {"LIST cycles over empty lists",
+       [](int n) { return AfterData(Repeat(Header("LIST", 4) + "adtl", n)); },
+       " \"LIST\" data type   :       adtl", 12},
+      {"INFO items of size 0",
+       [](int n) {
+         return AfterData(Header("LIST", static_cast<std::uint32_t>(4 + 8 * n)) + "INFO" +
+                          Repeat(Header("INAM", 0), n));
+       },
+       "    ∙ \"INAM\" size   :          0 []", 8},
+  };
+  for (const Walk& walk : walks) {
+    SCOPED_TRACE(walk.Name);
+    std::uint64_t calls[3] = {};
+    for (int k = 0; k < 3; ++k) {
+      const int steps = 100 * (k + 1);
+      const Work work = RunCounted(walk.File(steps));
+      ASSERT_FALSE(work.BudgetExceeded);
+      EXPECT_EQ(work.Result.Err, "");
+      if (!walk.Step.empty()) {
+        EXPECT_EQ(CountOf(work.Result.Out, test::Cp437(walk.Step)),
+                  static_cast<std::size_t>(steps));
+      }
+      calls[k] = work.Calls;
+    }
+    const std::uint64_t per_100 = calls[1] - calls[0];
+    EXPECT_EQ(calls[2] - calls[1], per_100);
+    // Today 5 calls per 8-byte step and 7 per 12-byte LIST; at most one per byte.
+    EXPECT_LE(per_100, 100 * walk.StepBytes);
+    EXPECT_GT(per_100, 100u);
+  }
+}
+
+// Every size field of a file that holds every kind of chunk, set to each value that could
+// send a walk backwards, in circles or round 2^31: every run ends within its budget, with exit
+// code 0 and no error text, or exit code 1 and the fatal error text.
+TEST(WorkBudget, EveryHostileSizeInEverySizeField) {
+  std::string file = "RIFF" + Le32(0) + "WAVE";
+  std::vector<std::size_t> size_fields = {4};
+  auto add = [&](const std::string& id, const std::string& body) {
+    size_fields.push_back(file.size() + 4);
+    file += Header(id, static_cast<std::uint32_t>(body.size())) + body;
+  };
+  add("JUNK", "jjjj");
+  add("fmt ", test::FmtBody(1, 1, 8000, 8000, 1, 8));
+  add("fact", Le32(7));
+  add("data", "sssssss");
+  file += '\0';
+  add("smpl", "");
+  const std::size_t list_at = file.size();
+  add("LIST", "adtl");
+  const std::size_t info_at = file.size();
+  file += Header("LIST", 0) + "INFO";
+  size_fields.push_back(info_at + 4);
+  add("INAM", "Title");
+  file += '\0';
+  add("ICMT", std::string(40, 'c'));
+  add("ISFT", std::string(255, 's'));
+  add("IART", "");
+  file.replace(info_at + 4, 4, Le32(static_cast<std::uint32_t>(file.size() - info_at - 8)));
+  add("JUNK", "tail");
+  ASSERT_EQ(file.compare(list_at, 4, "LIST"), 0);
+
+  const std::uint32_t sizes[] = {0,           1,           3,           4,
+                                 7,           8,           39,          40,
+                                 255,         0xFFFFFFFFu, 0xFFFFFFFCu, 0xFFFFFFF8u,
+                                 0xFFFFFFF4u, 0xFFFFFFF0u, 0xFFFFFF00u, 0x80000000u,
+                                 0x80000008u, 0x7FFFFFFFu, 0x7FFFFFF8u, 0x7FFFFF00u,
+                                 static_cast<std::uint32_t>(file.size())};
+  int runs = 0;
+  for (const std::size_t field : size_fields) {
+    for (const std::uint32_t size : sizes) {
+      SCOPED_TRACE("size field at " + std::to_string(field) + " := " + std::to_string(size));
+      std::string hostile = file;
+      hostile.replace(field, 4, Le32(size));
+      const Work work = RunCounted(hostile);
+      ASSERT_FALSE(work.BudgetExceeded) << work.Calls << " calls";
+      if (work.Result.Code == 0) {
+        EXPECT_EQ(work.Result.Err, "");
+      } else {
+        EXPECT_EQ(work.Result.Code, 1);
+        EXPECT_EQ(work.Result.Err.rfind("Exception ", 0), 0u) << work.Result.Err;
+      }
+      EXPECT_LE(work.Result.Out.size(), 1024 + 16 * hostile.size());
+      ++runs;
+    }
+  }
+  EXPECT_EQ(size_fields.size(), 13u);
+  EXPECT_EQ(runs, static_cast<int>(size_fields.size() * std::size(sizes)));
+}
+
+}  // namespace
+}  // namespace sondrax
