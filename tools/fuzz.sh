@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Fuzzes the whole report with libFuzzer (clang, ASan + UBSan) for a while.
+#
+# Usage: tools/fuzz.sh [SECONDS]      (default 600; tools/check.sh runs it for 60)
+#
+# Builds build-fuzz/ (-DSONDRAX_FUZZ=ON), seeds the corpus build-fuzz/corpus with the real files
+# of tests/data and the composed files of fuzz/make-seeds.py, and runs one fuzzing process so
+# that the machine stays usable. The corpus is kept between runs and grows. A finding is saved
+# under build-fuzz/artifacts/ and makes the script fail; reproduce it with
+#   build-fuzz/fuzz/FuzzReport build-fuzz/artifacts/crash-...
+# and keep it as a regression test before fixing it.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+seconds=${1:-600}
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
+  -DSONDRAX_FUZZ=ON -DSONDRAX_TESTS=OFF >/dev/null
+cmake --build build-fuzz -j 2 --target FuzzReport
+
+mkdir -p build-fuzz/corpus build-fuzz/seeds build-fuzz/artifacts
+cp tests/data/*.wav build-fuzz/seeds/
+python3 fuzz/make-seeds.py build-fuzz/seeds
+
+# -timeout: a report on a few kilobytes takes well under a millisecond; a second means a walk
+# that does not end. -max_len: the structures lie in the first bytes; the real seeds longer
+# than this are cut. -rss_limit_mb: the report needs little; most of it is the sanitizer's
+# quarantine of freed memory.
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 \
+UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  build-fuzz/fuzz/FuzzReport -max_total_time="$seconds" -timeout=1 -rss_limit_mb=1024 \
+  -max_len=4096 -dict=fuzz/sondrax.dict -artifact_prefix=build-fuzz/artifacts/ \
+  -print_final_stats=1 build-fuzz/corpus build-fuzz/seeds
