@@ -1,13 +1,13 @@
 // libFuzzer target: one whole report, in-process, on the fuzzer's bytes as the input file.
 //
 // Each input is written to one temporary file of this process (in memory where possible) and
-// reported twice: once to a pipe and once to a UTF-8 terminal, both faked through the output
-// table so that nothing is printed. Besides the sanitizers' findings, a run that breaks one of the report's promises
+// reported three times: to a pipe, to a UTF-8 terminal and to a terminal of another 8-bit
+// character set, all faked through the output table so that nothing is printed. Besides the sanitizers' findings, a run that breaks one of the report's promises
 // aborts, which libFuzzer records as a crash:
 //   - the exit code is 0 or 1; 1 comes with a fatal error text on standard error, 0 without;
-//   - the pipe gets the banner first, and both runs end alike;
-//   - the terminal never receives a control byte other than CR, LF and the dump's backspace,
-//     and only well-formed UTF-8;
+//   - the pipe gets the banner first, and all runs end alike;
+//   - a terminal never receives a control byte other than CR, LF and the dump's backspace;
+//     a UTF-8 one only well-formed UTF-8, another one no byte from 0x80 to 0x9F (C1 controls);
 //   - the work (platform calls on the input file) and the report's length grow at most in
 //     proportion to the file's length: no walk can go round in circles.
 #include <fcntl.h>
@@ -32,6 +32,7 @@ int InputFd = -1;
 
 struct Capture {
   StreamKind Kind = StreamKind::kFileOrPipe;
+  TerminalCharset Charset = TerminalCharset::kUtf8;
   std::string Out;
   std::string Err;
   std::uint64_t FileCalls = 0;
@@ -51,7 +52,7 @@ int FakeWrite(int stream, const void* bytes, std::size_t count, std::size_t* wri
   return 0;
 }
 
-TerminalCharset FakeCharset() { return TerminalCharset::kUtf8; }
+TerminalCharset FakeCharset() { return Current.Charset; }
 
 // Past its budget every call fails, so a walk that would never end ends at once and is
 // reported as the broken promise it is, not as a time-out.
@@ -88,20 +89,25 @@ void Require(bool condition, const char* what) {
   }
 }
 
-int ReportTo(StreamKind kind, std::uint64_t call_budget) {
+int ReportTo(StreamKind kind, TerminalCharset charset, std::uint64_t call_budget) {
   Current = Capture{};
   Current.Kind = kind;
+  Current.Charset = charset;
   Current.CallBudget = call_budget;
   return RunSondrax({"sondrax", InputPath});
 }
 
+bool HarmlessControl(unsigned char byte) {
+  return byte >= 0x20 ? byte != 0x7F : byte == '\r' || byte == '\n' || byte == '\b';
+}
+
 // Well-formed UTF-8 without control bytes other than CR, LF and backspace.
-bool SafeForTerminal(std::string_view text) {
+bool SafeForUtf8Terminal(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
     const auto byte = static_cast<unsigned char>(text[i]);
     if (byte < 0x80) {
-      if ((byte < 0x20 && byte != '\r' && byte != '\n' && byte != '\b') || byte == 0x7F) {
+      if (!HarmlessControl(byte)) {
         return false;
       }
       ++i;
@@ -120,6 +126,17 @@ bool SafeForTerminal(std::string_view text) {
       return false;  // overlong
     }
     i += length;
+  }
+  return true;
+}
+
+// Neither C0 control bytes other than CR, LF and backspace nor C1 ones (0x80 to 0x9F).
+bool SafeFor8BitTerminal(std::string_view text) {
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (!HarmlessControl(byte) || (byte >= 0x80 && byte < 0xA0)) {
+      return false;
+    }
   }
   return true;
 }
@@ -162,7 +179,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // Every loop step moves the position at least 8 bytes on and costs a few calls; the fixed
   // sections cost a few dozen.
   const std::uint64_t budget = 64 + 2 * static_cast<std::uint64_t>(size);
-  const int code = ReportTo(StreamKind::kFileOrPipe, budget);
+  const int code = ReportTo(StreamKind::kFileOrPipe, TerminalCharset::kUtf8, budget);
   const Capture piped = Current;
   Require(!piped.BudgetExceeded, "platform calls in proportion to the file's length");
   Require(code == 0 || code == 1, "exit code 0 or 1");
@@ -174,9 +191,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(piped.Out.size() <= 1024 + 16 * static_cast<std::uint64_t>(size),
           "report length in proportion to the file's length");
 
-  const int terminal_code = ReportTo(StreamKind::kTerminal, budget);
-  Require(terminal_code == code, "the same exit code on a terminal");
-  Require(Current.Err == piped.Err, "the same error text on a terminal");
-  Require(SafeForTerminal(Current.Out), "only glyphs and line ends reach a terminal");
+  const int utf8_code = ReportTo(StreamKind::kTerminal, TerminalCharset::kUtf8, budget);
+  Require(utf8_code == code, "the same exit code on a UTF-8 terminal");
+  Require(Current.Err == piped.Err, "the same error text on a UTF-8 terminal");
+  Require(SafeForUtf8Terminal(Current.Out), "only glyphs and line ends reach a UTF-8 terminal");
+
+  const int other_code = ReportTo(StreamKind::kTerminal, TerminalCharset::kOther, budget);
+  Require(other_code == code, "the same exit code on another terminal");
+  Require(Current.Err == piped.Err, "the same error text on another terminal");
+  Require(SafeFor8BitTerminal(Current.Out), "no control byte reaches another terminal");
   return 0;
 }
