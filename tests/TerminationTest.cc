@@ -21,9 +21,10 @@ namespace {
 using test::Le32;
 
 // Every step of a walk reads a header and moves the position at least 8 bytes on, at a cost of
-// at most 11 calls (read, position, seek, the pad byte's test and read, the end test); the
-// fixed sections cost 30 or so. Two calls per byte of the file is a generous ceiling that
-// still fails at once for a walk that does not advance.
+// at most 12 calls (the header's read; the body's read, position, length and seek; the pad
+// byte's end test, read and seek back; the walk's end test); a plain PCM file costs a dozen.
+// Two calls per byte of the file is a generous ceiling that still fails at once for a walk
+// that does not advance.
 std::uint64_t Budget(std::size_t file_length) { return 64 + 2 * std::uint64_t{file_length}; }
 
 constexpr int kFuseError = 9999;
