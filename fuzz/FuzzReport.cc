@@ -1,18 +1,22 @@
 // libFuzzer target: one whole report, in-process, on the fuzzer's bytes as the input file.
 //
 // Each input is written to one temporary file of this process (in memory where possible) and
-// reported three times: to a pipe, to a UTF-8 terminal and to a terminal of another 8-bit
-// character set, all faked through the output table so that nothing is printed. Besides the sanitizers' findings, a run that breaks one of the report's promises
-// aborts, which libFuzzer records as a crash:
+// reported four times: to a pipe, to a UTF-8 terminal, to a terminal of another 8-bit
+// character set, and to a pipe that fails part of the way through the report, all faked
+// through the output table so that nothing is printed. Besides the sanitizers' findings, a
+// run that breaks one of the report's promises aborts, which libFuzzer records as a crash:
 //   - the exit code is 0 or 1; 1 comes with a fatal error text on standard error, 0 without;
 //   - the pipe gets the banner first, and all runs end alike;
 //   - a terminal never receives a control byte other than CR, LF and the dump's backspace;
 //     a UTF-8 one only well-formed UTF-8, another one no byte from 0x80 to 0x9F (C1 controls);
+//   - a write that fails ends the run with exit code 1 and the error text, after exactly the
+//     bytes that went out;
 //   - the work (platform calls on the input file) and the report's length grow at most in
 //     proportion to the file's length: no walk can go round in circles.
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +37,7 @@ int InputFd = -1;
 struct Capture {
   StreamKind Kind = StreamKind::kFileOrPipe;
   TerminalCharset Charset = TerminalCharset::kUtf8;
+  std::int64_t FailAfter = -1;  // standard output takes this many bytes, then fails
   std::string Out;
   std::string Err;
   std::uint64_t FileCalls = 0;
@@ -47,6 +52,14 @@ int FakeStreamType(int stream, StreamKind* kind) {
 }
 
 int FakeWrite(int stream, const void* bytes, std::size_t count, std::size_t* written) {
+  *written = 0;
+  if (stream == 1 && Current.FailAfter >= 0) {
+    const std::int64_t room = Current.FailAfter - static_cast<std::int64_t>(Current.Out.size());
+    if (room <= 0) {
+      return kErrDiskFull;
+    }
+    count = std::min(count, static_cast<std::size_t>(room));
+  }
   (stream == 1 ? Current.Out : Current.Err).append(static_cast<const char*>(bytes), count);
   *written = count;
   return 0;
@@ -89,10 +102,12 @@ void Require(bool condition, const char* what) {
   }
 }
 
-int ReportTo(StreamKind kind, TerminalCharset charset, std::uint64_t call_budget) {
+int ReportTo(StreamKind kind, TerminalCharset charset, std::uint64_t call_budget,
+             std::int64_t fail_after = -1) {
   Current = Capture{};
   Current.Kind = kind;
   Current.Charset = charset;
+  Current.FailAfter = fail_after;
   Current.CallBudget = call_budget;
   return RunSondrax({"sondrax", InputPath});
 }
@@ -200,5 +215,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(other_code == code, "the same exit code on another terminal");
   Require(Current.Err == piped.Err, "the same error text on another terminal");
   Require(SafeFor8BitTerminal(Current.Out), "no control byte reaches another terminal");
+
+  // A full disk somewhere in the report, at a place the input chooses.
+  std::uint32_t hash = 2166136261u;
+  for (std::size_t i = 0; i < size; ++i) {
+    hash = (hash ^ data[i]) * 16777619u;
+  }
+  const auto fail_after = static_cast<std::int64_t>(hash % piped.Out.size());
+  const int failed_code =
+      ReportTo(StreamKind::kFileOrPipe, TerminalCharset::kUtf8, budget, fail_after);
+  Require(failed_code == 1, "a failed write ends the run with exit code 1");
+  Require(Current.Err.find("\r\nE/A-Fehler 112.\r\n") != std::string::npos,
+          "a failed write is reported");
+  Require(Current.Out == piped.Out.substr(0, static_cast<std::size_t>(fail_after)),
+          "the bytes before a failed write are the report's");
   return 0;
 }
