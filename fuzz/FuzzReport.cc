@@ -201,7 +201,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(code == 1 ? piped.Err.rfind("Exception ", 0) == 0 : piped.Err.empty(),
           "a fatal error text exactly when the exit code is 1");
   static const std::string kBanner =
-      "                       Sondrax\r\n                       \xCD\xCD\xCD\xCD\xCD\xCD\xCD\r\n\r\n";
+      "                       Sondrax\r\n                       "
+      "\xCD\xCD\xCD\xCD\xCD\xCD\xCD\r\n\r\n";
   Require(piped.Out.rfind(kBanner, 0) == 0, "the report starts with the banner");
   Require(piped.Out.size() <= 1024 + 16 * static_cast<std::uint64_t>(size),
           "report length in proportion to the file's length");

@@ -5,9 +5,9 @@
 // without saying so.
 #ifndef _WIN32
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
 #include <grp.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -35,18 +35,18 @@ using test::Cp437;
 // ---- Starting the executable -------------------------------------------------------------
 
 struct Child {
-  std::vector<std::string> Args;        // after the program's name
-  std::vector<std::string> Directory;   // working directory, entered one component at a time
-  int Stdout = -1;                      // a descriptor to use as standard output; -1: captured
+  std::vector<std::string> Args;       // after the program's name
+  std::vector<std::string> Directory;  // working directory, entered one component at a time
+  int Stdout = -1;                     // a descriptor to use as standard output; -1: captured
   bool CloseStderr = false;
-  bool AsNobody = false;                // drop root's rights (uid and gid 65534) before exec
+  bool AsNobody = false;  // drop root's rights (uid and gid 65534) before exec
 };
 
 struct Outcome {
   std::string Out;
   std::string Err;
-  int Code = -1;       // exit code, or -1 when the process did not exit by itself
-  int Signal = 0;      // the signal that ended it, if any
+  int Code = -1;   // exit code, or -1 when the process did not exit by itself
+  int Signal = 0;  // the signal that ended it, if any
   bool TimedOut = false;
   bool CouldNotStart = false;  // the child could not take the requested rights or exec
 };
@@ -65,10 +65,8 @@ Started Start(const Child& child) {
   Started started;
   started.OutPath = test::TempPath("hostile_stdout");
   started.ErrPath = test::TempPath("hostile_stderr");
-  const int out_fd =
-      open(started.OutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-  const int err_fd =
-      open(started.ErrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int out_fd = open(started.OutPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+  const int err_fd = open(started.ErrPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
   const int null_fd = open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (out_fd < 0 || err_fd < 0 || null_fd < 0) {
     ADD_FAILURE() << "cannot make the capture files: " << std::strerror(errno);
@@ -381,7 +379,8 @@ TEST(ChangingFile, TheLengthIsAskedAfreshByEveryEndTest) {
     ASSERT_EQ(write(fd, more.data(), more.size()), static_cast<ssize_t>(more.size()));
     close(fd);
   });
-  EXPECT_NE(grown.Out.find("    \xF9 \"IART\" size   :          6 [Artist]\r\n"), std::string::npos);
+  EXPECT_NE(grown.Out.find("    \xF9 \"IART\" size   :          6 [Artist]\r\n"),
+            std::string::npos);
   EXPECT_EQ(grown.Code, 0);
 }
 
@@ -400,9 +399,8 @@ TEST(ChangingFile, AFileRemovedOrReplacedWhileOpenIsReportedWhole) {
 
   test::WriteTempFile("hostile_vanish.wav", bytes);
   const std::string other = test::WriteTempFile("hostile_other.wav", "RIFF");
-  const auto replaced = RunMeddled(path, Cp437("WAVE                :          √\n"), [&] {
-    ASSERT_EQ(rename(other.c_str(), path.c_str()), 0);
-  });
+  const auto replaced = RunMeddled(path, Cp437("WAVE                :          √\n"),
+                                   [&] { ASSERT_EQ(rename(other.c_str(), path.c_str()), 0); });
   EXPECT_EQ(replaced.Out, normal.Out);
   EXPECT_EQ(replaced.Code, 0);
 }
@@ -567,8 +565,7 @@ TEST(InputFile, BytesAndTimesAreTheSameAfterEveryKindOfRun) {
   const Row rows[] = {
       {"a complete report", good, false, 0},
       {"a stop on a bad file", good.substr(0, 8) + "WAVX" + good.substr(12), false, 0},
-      {"a negative size", test::WavBuilder().ChunkSized("JUNK", 0xFFFFFFF8u, "").Bytes(), false,
-       0},
+      {"a negative size", test::WavBuilder().ChunkSized("JUNK", 0xFFFFFFF8u, "").Bytes(), false, 0},
       {"a read past the end", good.substr(0, 40), false, 1},
       {"a read past the end, standard error closed", good.substr(0, 40), true, 1},
       {"a seek to a negative position",
@@ -622,9 +619,9 @@ class Terminal {
   ~Terminal() { Tmux("kill-server 2>/dev/null"); }
 
   struct Screen {
-    std::string Text;      // the screen's characters (UTF-8), lines joined by "\n"
-    std::string Styled;    // the same with the escape sequences of colours and attributes
-    std::string Modes;     // alternate screen, cursor, insert, keypad, mouse, origin, wrap, title
+    std::string Text;    // the screen's characters (UTF-8), lines joined by "\n"
+    std::string Styled;  // the same with the escape sequences of colours and attributes
+    std::string Modes;   // alternate screen, cursor, insert, keypad, mouse, origin, wrap, title
   };
 
   Screen Show(const std::string& file) {
@@ -701,9 +698,13 @@ std::string HostileTexts() {
       .Chunk("LIST", "\x1B[5m")
       .Chunk("LIST", test::InfoList({
                          {"\x1B[2J", "\x1B]2;pwned\x07"},
-                         {"\x1B" "c\x07\x07", "\x1B[?1049h\x1B[?25l\x1B[31mred"},
+                         {"\x1B"
+                          "c\x07\x07",
+                          "\x1B[?1049h\x1B[?25l\x1B[31mred"},
                          {"ICMT", "\x1B[?1000h\x1B=\x1B[4h\x1B[?6h\x1B[?7l"},
-                         {"IART", "\x9B" "31m\xC3(\xFF\xE2\x82\x7F\b\b\r\tX"},
+                         {"IART",
+                          "\x9B"
+                          "31m\xC3(\xFF\xE2\x82\x7F\b\b\r\tX"},
                          {"ISFT", kLongText},
                      }))
       .Bytes();
@@ -734,9 +735,9 @@ TEST(RealTerminal, TextsFromTheFileShowAsGlyphsAndChangeNoMode) {
   for (int i = 0; i < 26; ++i) {
     escapes += "←";
   }
-  EXPECT_NE(hostile.Text.find("    ∙ \"ISFT\" size   :         50 [←]0;title•" + escapes +
-                              " ...]\n"),
-            std::string::npos);
+  EXPECT_NE(
+      hostile.Text.find("    ∙ \"ISFT\" size   :         50 [←]0;title•" + escapes + " ...]\n"),
+      std::string::npos);
 }
 
 TEST(RealTerminal, ReachesTheTerminalAsGlyphsButAPipeAsTheFileBytes) {
@@ -772,7 +773,8 @@ TEST(RealTerminal, ReachesTheTerminalAsGlyphsButAPipeAsTheFileBytes) {
   EXPECT_NE(report.find(" [" + kLongText.substr(0, 36) + " ...]\r\n"), std::string::npos);
   EXPECT_NE(report.find("    \xF9 \"\x1B[2J\" size   :         10 [\x1B]2;pwned\x07]\r\n"),
             std::string::npos);
-  EXPECT_NE(report.find("\" size   :         15 [\x9B" "31m\xC3(\xFF\xE2\x82\x7F\b\b\r\tX]\r\n"),
+  EXPECT_NE(report.find("\" size   :         15 [\x9B"
+                        "31m\xC3(\xFF\xE2\x82\x7F\b\b\r\tX]\r\n"),
             std::string::npos);
 }
 

@@ -81,9 +81,7 @@ Work RunCounted(const std::string& bytes) {
 
 std::string Header(const std::string& id, std::uint32_t size) { return id + Le32(size); }
 
-std::string Fmt() {
-  return Header("fmt ", 16) + test::FmtBody(1, 2, 44100, 176400, 4, 16);
-}
+std::string Fmt() { return Header("fmt ", 16) + test::FmtBody(1, 2, 44100, 176400, 4, 16); }
 
 std::string Riff(const std::string& body) {
   return "RIFF" + Le32(static_cast<std::uint32_t>(4 + body.size())) + "WAVE" + body;
@@ -177,13 +175,11 @@ TEST(FormatSearchEnds, NegativeWrappingAndSelfPointingSizes) {
       {"size -1", Riff(Header("JUNK", 0xFFFFFFFFu) + Fmt()), fmt_label + kNegativeChunk, 0, ""},
       {"size -20 points before the file's start", Riff(Header("JUNK", 0xFFFFFFECu) + Fmt()),
        fmt_label + kNegativeChunk, 0, ""},
-      {"size -2^31", Riff(Header("JUNK", 0x80000000u) + Fmt()), fmt_label + kNegativeChunk, 0,
-       ""},
+      {"size -2^31", Riff(Header("JUNK", 0x80000000u) + Fmt()), fmt_label + kNegativeChunk, 0, ""},
       {"a sum past 2^31 - 1 is a seek to a negative position",
        Riff(Header("JUNK", 0x7FFFFFFFu) + Fmt()), fmt_label, 1, kNegativeSeek},
-      {"a sum just below 2^31 lands past the end",
-       Riff(Header("JUNK", 0x7FFFFFE0u) + Fmt()), "*ERROR*: Format chunk not found in WAVE file.",
-       0, ""},
+      {"a sum just below 2^31 lands past the end", Riff(Header("JUNK", 0x7FFFFFE0u) + Fmt()),
+       "*ERROR*: Format chunk not found in WAVE file.", 0, ""},
       {"zero sizes to the end of the file", Riff(Repeat(Header("JUNK", 0), 200)),
        "*ERROR*: Format chunk not found in WAVE file.", 0, ""},
       {"odd sizes whose next byte is no pad", Riff(Repeat(Header("JUNK", 1) + "x", 100)),
@@ -202,8 +198,8 @@ TEST(FactDataWalkEnds, NegativeWrappingAndSelfPointingSizes) {
   const Case rows[] = {
       {"fact size -8", file(Header("fact", 0xFFFFFFF8u) + Header("data", 0)), kNegativeChunk, 0,
        ""},
-      {"fact size -2^31", file(Header("fact", 0x80000000u) + Header("data", 0)), kNegativeChunk,
-       0, ""},
+      {"fact size -2^31", file(Header("fact", 0x80000000u) + Header("data", 0)), kNegativeChunk, 0,
+       ""},
       {"fact body reaching past 2^31 - 1",
        file(Header("fact", 0x7FFFFFFFu) + std::string(300, 'f') + Header("data", 0)),
        " \"fact\" chunk size  : 2147483647", 1, kPastEnd},
@@ -235,11 +231,11 @@ TEST(ListCyclesEnd, NegativeWrappingAndSelfPointingSizes) {
       // A LIST is never entered backwards: the next cycle starts after its list type.
       {"a LIST of size -8", AfterData(Header("LIST", 0xFFFFFFF8u) + "adtl" + Header("JUNK", 0)),
        absent, 0, ""},
-      {"a LIST of size -2^31",
-       AfterData(Header("LIST", 0x80000000u) + "INFO" + Header("JUNK", 0)), absent, 0, ""},
+      {"a LIST of size -2^31", AfterData(Header("LIST", 0x80000000u) + "INFO" + Header("JUNK", 0)),
+       absent, 0, ""},
       {"LISTs nested in LISTs",
-       AfterData(Repeat(Header("LIST", 0x7FFFFFFFu) + "adtl", 50) + Header("JUNK", 0)), absent,
-       0, ""},
+       AfterData(Repeat(Header("LIST", 0x7FFFFFFFu) + "adtl", 50) + Header("JUNK", 0)), absent, 0,
+       ""},
       {"an INFO LIST smaller than its list type",
        AfterData(Header("LIST", 2) + "INFO" + Header("INAM", 2) + "ab"), absent, 0, ""},
       {"INFO items of size 0 to the end",
@@ -272,8 +268,7 @@ TEST(WorkBudget, EachWalkCostsTheSameForEveryFurtherChunk) {
   };
   const Walk walks[] = {
       {"fmt search over empty chunks",
-       [](int n) { return Riff(Repeat(Header("JUNK", 0), n) + Fmt() + Header("data", 0)); }, "",
-       8},
+       [](int n) { return Riff(Repeat(Header("JUNK", 0), n) + Fmt() + Header("data", 0)); }, "", 8},
       {"fact walk over empty chunks",
        [](int n) { return Riff(Fmt() + Repeat(Header("fact", 0), n) + Header("data", 0)); },
        " \"fact\" chunk size  :          0", 8},
@@ -341,12 +336,13 @@ TEST(WorkBudget, EveryHostileSizeInEverySizeField) {
   add("JUNK", "tail");
   ASSERT_EQ(file.compare(list_at, 4, "LIST"), 0);
 
-  const std::uint32_t sizes[] = {0,           1,           3,           4,
-                                 7,           8,           39,          40,
-                                 255,         0xFFFFFFFFu, 0xFFFFFFFCu, 0xFFFFFFF8u,
-                                 0xFFFFFFF4u, 0xFFFFFFF0u, 0xFFFFFF00u, 0x80000000u,
-                                 0x80000008u, 0x7FFFFFFFu, 0x7FFFFFF8u, 0x7FFFFF00u,
-                                 static_cast<std::uint32_t>(file.size())};
+  const std::uint32_t sizes[] = {0,           1,           3,
+                                 4,           7,           8,
+                                 39,          40,          255,
+                                 0xFFFFFFFFu, 0xFFFFFFFCu, 0xFFFFFFF8u,
+                                 0xFFFFFFF4u, 0xFFFFFFF0u, 0xFFFFFF00u,
+                                 0x80000000u, 0x80000008u, 0x7FFFFFFFu,
+                                 0x7FFFFFF8u, 0x7FFFFF00u, static_cast<std::uint32_t>(file.size())};
   int runs = 0;
   for (const std::size_t field : size_fields) {
     for (const std::uint32_t size : sizes) {
