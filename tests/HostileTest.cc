@@ -460,6 +460,33 @@ TEST(Names, NonAsciiBytesBlanksAndALeadingDash) {
   rmdir(dir.c_str());
 }
 
+TEST(Names, ControlBytesOfANameAreNeverObeyedByATerminal) {
+  // A name the user typed or a wildcard found, shown in the open error: its escape byte and
+  // its 0x9B (CSI on an 8-bit terminal of ISO 8859 kind) must not act on the terminal there.
+  const std::string name = test::TempPath(
+      "hostile_\x1B[2J_\x9B"
+      "2J_\xE9.wav");
+  test::FakeStdout other;
+  other.Kind = StreamKind::kTerminal;
+  other.Charset = TerminalCharset::kOther;
+  const auto shown = test::RunCapture({"sondrax", name}, other);
+  const std::string masked = test::TempPath("hostile_?[2J_?2J_\xE9.wav");
+  EXPECT_EQ(shown.Out, test::Banner() + "*ERROR*: Could not open \"" + masked + "\"\r\n");
+  EXPECT_EQ(shown.Code, 1);
+
+  // A UTF-8 terminal gets the name's bytes as they are (é is \xC3\xA9 there), its control
+  // bytes as glyphs; a pipe gets every byte unchanged.
+  test::FakeStdout utf8;
+  utf8.Kind = StreamKind::kTerminal;
+  const std::string utf8_name = test::TempPath("hostile_\x1B[2J_\xC3\xA9.wav");
+  EXPECT_EQ(test::RunCapture({"sondrax", utf8_name}, utf8).Out,
+            "                       Sondrax\r\n                       ═══════\r\n\r\n"
+            "*ERROR*: Could not open \"" +
+                test::TempPath("hostile_←[2J_\xC3\xA9.wav") + "\"\r\n");
+  EXPECT_EQ(test::RunCapture({"sondrax", name}).Out,
+            test::Banner() + "*ERROR*: Could not open \"" + name + "\"\r\n");
+}
+
 // A chain of directories with 200-character names, made and removed relative to each other
 // (a path this long cannot be handed to the system in one piece).
 class DeepDirectory {

@@ -70,6 +70,10 @@ void PutDisplayed(unsigned char byte, TextSource source) {
   const bool control = byte < 0x20 || byte == 0x7F;
   const bool foreign = source != TextSource::kProgram;
   const bool utf8 = ReportOutput.Charset == TerminalCharset::kUtf8;
+  // A terminal of some other 8-bit character set may take 0x80 to 0x9F as control codes (C1);
+  // on a code page 437 console they are letters (Ç ü é ...).
+  const bool c1 = byte >= 0x80 && byte < 0xA0 && !utf8 &&
+                  ReportOutput.Charset != TerminalCharset::kCp437;
   if (control && foreign) {
     // Bytes from outside must not reach the terminal as control codes (escape sequences).
     if (byte == 0) {
@@ -79,16 +83,13 @@ void PutDisplayed(unsigned char byte, TextSource source) {
     } else {
       PutByte('?');
     }
+  } else if (c1 && foreign) {
+    PutByte('?');
   } else if (byte < 0x80 || source == TextSource::kUserText) {
     // The program's own control bytes (CR LF, the dump's backspace) keep their effect.
     PutByte(byte);
   } else if (utf8) {
     PutGlyph(Cp437Glyph(byte));
-  } else if (source == TextSource::kInputFile && byte < 0xA0 &&
-             ReportOutput.Charset != TerminalCharset::kCp437) {
-    // A terminal of some other 8-bit character set may take 0x80 to 0x9F as control codes;
-    // on a code page 437 console they are letters (Ç ü é ...).
-    PutByte('?');
   } else {
     PutByte(byte);
   }

@@ -41,8 +41,9 @@ extern ReportOutputRec ReportOutput;
 
 /// Where the bytes of a text come from. On a terminal, the program's own bytes are shown as
 /// code page 437; control bytes of the input file or of the user's file name are shown as
-/// glyphs, never obeyed; the file name's other bytes are already in the terminal's own
-/// character set and pass unchanged.
+/// glyphs, never obeyed (0x80 to 0x9F too, on an 8-bit terminal that may take them as control
+/// codes); the file name's other bytes are already in the terminal's own character set and pass
+/// unchanged.
 enum class TextSource { kProgram, kInputFile, kUserText };
 
 /// Forgets the output state of an earlier run (pending bytes are dropped).
