@@ -20,6 +20,12 @@ cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+echo "== Stress: the sanitizer build on mutated files"
+python3 tools/stress.py --binary build-asan/sondrax --count 1000 --jobs "$jobs"
+
+echo "== Fuzzing (libFuzzer, ASan + UBSan, 60 s; tools/fuzz.sh SECONDS for longer)"
+tools/fuzz.sh 60
+
 echo "== Windows build (MinGW-w64 i686; the tests and the cross-check under wine)"
 cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null

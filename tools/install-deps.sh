@@ -4,6 +4,9 @@
 set -euo pipefail
 
 want=(cmake ninja-build g++ clang libgtest-dev googletest)
+# The hardening checks: libFuzzer (clang's runtime libraries), tmux and script (bsdutils) for
+# the tests on a real terminal, python3 for the stress run on mutated files.
+want+=(libclang-rt-14-dev tmux bsdutils python3)
 # The Windows build: the 32-bit MinGW-w64 cross-compiler (POSIX threads) and wine to run its
 # tests. wine32 is an i386 package, so dpkg must know that architecture first.
 add_i386=false
