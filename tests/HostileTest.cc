@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -31,6 +32,23 @@ namespace sondrax {
 namespace {
 
 using test::Cp437;
+
+// Every file and directory these tests make is named "sondrax_<pid>_hostile_...": all of them
+// are removed when the test process ends, whether its test passed or not.
+class RemoveHostileFiles : public testing::Environment {
+ public:
+  void TearDown() override {
+    const std::string prefix = BaseName(test::TempPath("hostile_"));
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(testing::TempDir(), ignored)) {
+      if (entry.path().filename().string().rfind(prefix, 0) == 0) {
+        std::filesystem::remove_all(entry.path(), ignored);
+      }
+    }
+  }
+};
+testing::Environment* const kRemoveHostileFiles =
+    testing::AddGlobalTestEnvironment(new RemoveHostileFiles);
 
 // ---- Starting the executable -------------------------------------------------------------
 
@@ -643,7 +661,7 @@ std::string ShellOutput(const std::string& command) {
 class Terminal {
  public:
   Terminal() = default;
-  ~Terminal() { Tmux("kill-server 2>/dev/null"); }
+  ~Terminal() { Stop(); }
 
   struct Screen {
     std::string Text;    // the screen's characters (UTF-8), lines joined by "\n"
@@ -653,7 +671,7 @@ class Terminal {
 
   Screen Show(const std::string& file) {
     // A new server for every run: a server being shut down could swallow the next session.
-    Tmux("kill-server 2>/dev/null");
+    Stop();
     socket_ = "sondrax-test-" + std::to_string(getpid()) + "-" + std::to_string(++runs_);
     const std::string command = "LC_ALL=C.UTF-8 " + Quote(SONDRAX_BINARY) + " " + Quote(file) +
                                 "; echo \"" + kEndMark + "$?\"; exec sleep 600";
@@ -683,6 +701,15 @@ class Terminal {
   static constexpr const char* kEndMark = "== end of run, exit code ";
 
  private:
+  // Ends the server and removes its socket, which tmux leaves behind.
+  void Stop() {
+    const std::string socket_path = Tmux("display-message -p '#{socket_path}' 2>/dev/null");
+    Tmux("kill-server 2>/dev/null");
+    if (!socket_path.empty()) {
+      unlink(socket_path.substr(0, socket_path.size() - 1).c_str());
+    }
+  }
+
   std::string Tmux(const std::string& arguments) {
     return ShellOutput("TERM=xterm-256color LC_ALL=C.UTF-8 tmux -u -L " + socket_ + " " +
                        arguments);
