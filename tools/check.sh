@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds Sondrax and runs every test: the optimised build with GCC, and an
-# AddressSanitizer + UndefinedBehaviorSanitizer build with Clang; then the 32-bit Windows
-# build, its tests under wine, and the cross-check of the Linux and Windows programs.
+# AddressSanitizer + UndefinedBehaviorSanitizer build with Clang; the sanitizer build on
+# mutated files and a bounded libFuzzer run; then the 32-bit Windows build, its tests under
+# wine, and the cross-check of the Linux and Windows programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
