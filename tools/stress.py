@@ -40,9 +40,9 @@ SIZE_EDGES = [0, 1, 2, 3, 4, 7, 8, 16, 17, 18, 39, 40, 254, 255, 256, 274, 275,
 
 def seeds():
     files = {p.name: p.read_bytes() for p in sorted((ROOT / "tests" / "data").glob("*.wav"))}
-    spec = importlib.util.spec_from_file_location("make_seeds", ROOT / "fuzz" / "make-seeds.py")
-    module = importlib.util.module_from_spec(spec)
-    spec.loader.exec_module(module)
+    source = importlib.util.spec_from_file_location("make_seeds", ROOT / "fuzz" / "make-seeds.py")
+    module = importlib.util.module_from_spec(source)
+    source.loader.exec_module(module)
     files.update({name + ".wav": data for name, data in module.SEEDS.items()})
     return files
 
