@@ -24,6 +24,7 @@
 #include <string_view>
 #include <vector>
 
+#include "CallFuse.h"
 #include "Sondrax.h"
 #include "report/InputFile.h"
 #include "report/Platform.h"
@@ -40,8 +41,6 @@ struct Capture {
   std::int64_t FailAfter = -1;  // standard output takes this many bytes, then fails
   std::string Out;
   std::string Err;
-  std::uint64_t FileCalls = 0;
-  std::uint64_t CallBudget = 0;
   bool BudgetExceeded = false;
 };
 Capture Current;
@@ -67,34 +66,6 @@ int FakeWrite(int stream, const void* bytes, std::size_t count, std::size_t* wri
 
 TerminalCharset FakeCharset() { return Current.Charset; }
 
-// Past its budget every call fails, so a walk that would never end ends at once and is
-// reported as the broken promise it is, not as a time-out.
-int Fuse() {
-  if (++Current.FileCalls > Current.CallBudget) {
-    Current.BudgetExceeded = true;
-    return 9999;
-  }
-  return 0;
-}
-
-int CountedRead(FileHandle handle, void* buffer, std::int32_t count, std::int32_t* got) {
-  *got = 0;
-  const int blown = Fuse();
-  return blown != 0 ? blown : PlatformInputCalls().Read(handle, buffer, count, got);
-}
-int CountedSeek(FileHandle handle, std::int32_t position) {
-  const int blown = Fuse();
-  return blown != 0 ? blown : PlatformInputCalls().Seek(handle, position);
-}
-int CountedTell(FileHandle handle, std::int32_t* position) {
-  const int blown = Fuse();
-  return blown != 0 ? blown : PlatformInputCalls().Tell(handle, position);
-}
-int CountedFileSize(FileHandle handle, std::int64_t* size) {
-  const int blown = Fuse();
-  return blown != 0 ? blown : PlatformInputCalls().FileSize(handle, size);
-}
-
 void Require(bool condition, const char* what) {
   if (!condition) {
     std::fprintf(stderr, "FuzzReport: broken promise: %s\n", what);
@@ -108,8 +79,10 @@ int ReportTo(StreamKind kind, TerminalCharset charset, std::uint64_t call_budget
   Current.Kind = kind;
   Current.Charset = charset;
   Current.FailAfter = fail_after;
-  Current.CallBudget = call_budget;
-  return RunSondrax({"sondrax", InputPath});
+  test::ArmInputFuse(call_budget);
+  const int code = RunSondrax({"sondrax", InputPath});
+  Current.BudgetExceeded = test::InputFuse.Exceeded;
+  return code;
 }
 
 bool HarmlessControl(unsigned char byte) {
@@ -177,7 +150,6 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
     std::abort();
   }
   OutputCalls = OutputSystemCalls{FakeStreamType, FakeWrite, FakeCharset};
-  InputCalls = InputSystemCalls{CountedRead, CountedSeek, CountedTell, CountedFileSize};
   std::atexit([] { unlink(sondrax::InputPath.c_str()); });
   return 0;
 }
@@ -191,9 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::abort();
   }
 
-  // Every loop step moves the position at least 8 bytes on and costs a few calls; the fixed
-  // sections cost a few dozen.
-  const std::uint64_t budget = 64 + 2 * static_cast<std::uint64_t>(size);
+  const std::uint64_t budget = test::WorkBudget(size);
   const int code = ReportTo(StreamKind::kFileOrPipe, TerminalCharset::kUtf8, budget);
   const Capture piped = Current;
   Require(!piped.BudgetExceeded, "platform calls in proportion to the file's length");

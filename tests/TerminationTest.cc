@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "CallFuse.h"
 #include "TestUtil.h"
 #include "report/InputFile.h"
 
@@ -20,48 +21,6 @@ namespace {
 
 using test::Le32;
 
-// Every step of a walk reads a header and moves the position at least 8 bytes on, at a cost of
-// at most 12 calls (the header's read; the body's read, position, length and seek; the pad
-// byte's end test, read and seek back; the walk's end test); a plain PCM file costs a dozen.
-// Two calls per byte of the file is a generous ceiling that still fails at once for a walk
-// that does not advance.
-std::uint64_t Budget(std::size_t file_length) { return 64 + 2 * std::uint64_t{file_length}; }
-
-constexpr int kFuseError = 9999;
-
-struct CallCount {
-  std::uint64_t Calls = 0;
-  std::uint64_t Budget = 0;
-  bool Exceeded = false;
-};
-CallCount Count;
-
-int Fuse() {
-  if (++Count.Calls > Count.Budget) {
-    Count.Exceeded = true;
-    return kFuseError;
-  }
-  return 0;
-}
-
-int CountedRead(FileHandle handle, void* buffer, std::int32_t count, std::int32_t* got) {
-  *got = 0;
-  const int blown = Fuse();
-  return blown != 0 ? blown : PlatformInputCalls().Read(handle, buffer, count, got);
-}
-int CountedSeek(FileHandle handle, std::int32_t position) {
-  const int blown = Fuse();
-  return blown != 0 ? blown : PlatformInputCalls().Seek(handle, position);
-}
-int CountedTell(FileHandle handle, std::int32_t* position) {
-  const int blown = Fuse();
-  return blown != 0 ? blown : PlatformInputCalls().Tell(handle, position);
-}
-int CountedFileSize(FileHandle handle, std::int64_t* size) {
-  const int blown = Fuse();
-  return blown != 0 ? blown : PlatformInputCalls().FileSize(handle, size);
-}
-
 struct Work {
   test::RunResult Result;
   std::uint64_t Calls = 0;
@@ -69,13 +28,12 @@ struct Work {
 };
 
 Work RunCounted(const std::string& bytes) {
-  Count = CallCount{0, Budget(bytes.size()), false};
-  InputCalls = InputSystemCalls{CountedRead, CountedSeek, CountedTell, CountedFileSize};
+  test::ArmInputFuse(test::WorkBudget(bytes.size()));
   Work work;
   work.Result = test::RunOnBytes(bytes);
-  InputCalls = PlatformInputCalls();
-  work.Calls = Count.Calls;
-  work.BudgetExceeded = Count.Exceeded;
+  test::DisarmInputFuse();
+  work.Calls = test::InputFuse.Calls;
+  work.BudgetExceeded = test::InputFuse.Exceeded;
   return work;
 }
 
@@ -151,11 +109,10 @@ TEST(WorkBudget, AWalkThatDoesNotAdvanceWouldBeCaught) {
   // Prove the fuse works: with a budget too small for the file, the run is cut off with the
   // fuse's error instead of ending normally.
   const std::string file = AfterData("");
-  Count = CallCount{0, 10, false};
-  InputCalls = InputSystemCalls{CountedRead, CountedSeek, CountedTell, CountedFileSize};
+  test::ArmInputFuse(10);
   const auto result = test::RunOnBytes(file);
-  InputCalls = PlatformInputCalls();
-  EXPECT_TRUE(Count.Exceeded);
+  test::DisarmInputFuse();
+  EXPECT_TRUE(test::InputFuse.Exceeded);
   EXPECT_EQ(result.Code, 1);
   EXPECT_NE(result.Err.find("E/A-Fehler 9999."), std::string::npos);
 
