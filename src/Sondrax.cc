@@ -41,10 +41,17 @@ bool AtEndChecked() {
   return end;
 }
 
+// Positions of a file below 2 GiB fit a signed 32-bit number: every seek target is one.
 std::int32_t CurrentPosChecked() {
-  const std::int32_t position = CurrentPos(File());
+  const auto position = static_cast<std::int32_t>(CurrentPos(File()));
   CheckIo();
   return position;
+}
+
+std::int32_t TotalSizeChecked() {
+  const auto length = static_cast<std::int32_t>(TotalSize(File()));
+  CheckIo();
+  return length;
 }
 
 void WriteLine(std::string_view text) {
@@ -84,8 +91,7 @@ void ReadBody(unsigned char* dest, std::int32_t capacity, std::int32_t size) {
   CheckIo();
   if (size > capacity) {
     const std::int32_t body_end = WrapAdd(CurrentPosChecked(), size - capacity);
-    const std::int32_t total = TotalSize(File());
-    CheckIo();
+    const std::int32_t total = TotalSizeChecked();
     if (body_end < 0 || body_end > total) {
       IoError = 100;
       CheckIo();
@@ -104,6 +110,39 @@ void ReadBody(unsigned char* dest, std::int32_t capacity, std::int32_t size) {
 }
 
 constexpr std::string_view kNegativeChunkSize = "*ERROR*: Negative chunk size in WAVE file.";
+
+// ---- Walking from chunk to chunk ------------------------------------------------------
+
+// Reads the 8-byte header at the position (a chunk's or an INFO item's): its id and size.
+void ReadChunkHeader(unsigned char* header) {
+  ReadExact(File(), header, 8);
+  CheckIo();
+}
+
+// Passes over a body (or item) of `size` bytes, and its pad byte.
+void PassOverBody(std::int32_t size) {
+  PassOver(size);
+  SkipPadByte(size);
+}
+
+// Passes over the chunk whose header the searches just read. Eight zero bytes make an empty
+// chunk without a name; a run of them is the tail of a file whose header was never updated
+// (a recorder that stopped) or plain zero padding, and is passed over in one step, as the
+// search would pass over them header by header.
+void PassOverChunk(const unsigned char* header) {
+  const std::int32_t size = LeI32(header + 4);
+  if (size < 0) {
+    NegativeSizeStop(kNegativeChunkSize);
+  }
+  PassOverBody(size);
+  static constexpr unsigned char kEmpty[8] = {};
+  if (std::memcmp(header, kEmpty, 8) == 0) {
+    const std::int64_t zeros = ZeroRunLength(File());
+    CheckIo();
+    SeekTo(File(), CurrentPos(File()) + zeros / 8 * 8);
+    CheckIo();
+  }
+}
 
 // ---- Banner and command line ----------------------------------------------------------
 
@@ -148,8 +187,7 @@ void OpenInput(const std::string& argument) {
     WriteQuotedFileName();
     throw RunEnded{1};
   }
-  std::int64_t length = 0;
-  if (PlatformFileSize(File().Handle, &length) == 0 && length > kLargestFile) {
+  if (File().Length > kLargestFile) {
     // Positions and sizes are signed 32-bit numbers: a report on such a file would be made of
     // wrapped numbers.
     WriteText("*ERROR*: File too large (2 GiB or more): ");
@@ -186,8 +224,7 @@ void RiffHeaderSection() {
   if (size == 0) {
     WriteLine(" - broken file, possibly aborted creation.");
   } else {
-    const std::int32_t length = TotalSize(File());
-    CheckIo();
+    const std::int32_t length = TotalSizeChecked();
     const std::int32_t body = WrapSub(length, 8);
     if (body < size) {
       WriteText(" - file is ");
@@ -246,17 +283,12 @@ void FormatSection() {
 
   bool found = false;
   for (;;) {
-    ReadExact(File(), header.Bytes, 8);
-    CheckIo();
+    ReadChunkHeader(header.Bytes);
     if (IdIs(header.Id(), "fmt ")) {
       found = true;
       break;
     }
-    if (header.Size() < 0) {
-      NegativeSizeStop(kNegativeChunkSize);
-    }
-    PassOver(header.Size());
-    SkipPadByte(header.Size());
+    PassOverChunk(header.Bytes);
     if (AtEndChecked()) {
       break;
     }
@@ -382,8 +414,7 @@ void FactDataSection() {
   Run.FactSeen = false;
 
   for (;;) {
-    ReadExact(File(), fact.Bytes, 8);
-    CheckIo();
+    ReadChunkHeader(fact.Bytes);
     if (IdIs(fact.Id(), "data")) {
       std::memcpy(data.Bytes, fact.Bytes, 8);
       if (!Run.FactSeen) {
@@ -432,14 +463,12 @@ void FactDataSection() {
   // A negative size is as impossible as one beyond the file's length, and the skip below
   // would walk backwards.
   const std::int32_t size = data.Size();
-  const std::int32_t length = TotalSize(File());
-  CheckIo();
+  const std::int32_t length = TotalSizeChecked();
   if (length < size || size <= 0) {
     WriteLine("*ERROR*: Possibly broken wave file.");
     StopRun();
   }
-  PassOver(size);
-  SkipPadByte(size);
+  PassOverBody(size);
 }
 
 // ---- LIST and INFO chunks -------------------------------------------------------------
@@ -451,8 +480,7 @@ void InfoItems() {
   // The byte after the LIST chunk's body; a bound that wraps negative lists no item.
   const std::int32_t list_end = WrapSub(WrapAdd(Run.ListStart, list.Size()), 4);
   while (!AtEndChecked() && CurrentPosChecked() < list_end) {
-    ReadExact(File(), item.Bytes, 8);
-    CheckIo();
+    ReadChunkHeader(item.Bytes);
     // The item id is held in FileName: the input file's name is not needed any more.
     Run.FileName = IdText(item.Id());
     const std::int32_t size = item.Size();
@@ -481,11 +509,11 @@ void InfoItems() {
       }
       EndLine();
       CheckIo();
+      SkipPadByte(size);
     } else {
       WriteLine(" (binary/large)");
-      PassOver(size);
+      PassOverBody(size);
     }
-    SkipPadByte(size);
   }
 }
 
@@ -501,19 +529,14 @@ void ListSection() {
     // small chunk at the end of the file is no reason to read past it.
     bool found = false;
     while (!AtEndChecked()) {
-      ReadExact(File(), list.Bytes, 8);
-      CheckIo();
+      ReadChunkHeader(list.Bytes);
       if (IdIs(list.Id(), "LIST")) {
         ReadExact(File(), list.Bytes + 8, 4);
         CheckIo();
         found = true;
         break;
       }
-      if (list.Size() < 0) {
-        NegativeSizeStop(kNegativeChunkSize);
-      }
-      PassOver(list.Size());
-      SkipPadByte(list.Size());
+      PassOverChunk(list.Bytes);
     }
 
     if (!found) {
@@ -592,7 +615,7 @@ int RunSondrax(const std::vector<std::string>& args) {
     // A stop leaves the file open; the process's end would release it, a run in a test or
     // fuzzer must do so itself.
     Run.InputFile.Open = false;
-    (void)PlatformClose(Run.InputFile.Handle);
+    (void)Platform.Close(Run.InputFile.Handle);
   }
   return exit_code;
 }

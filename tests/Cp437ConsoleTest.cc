@@ -9,8 +9,8 @@
 namespace sondrax {
 namespace {
 
-test::FakeStdout Cp437Console() {
-  test::FakeStdout console;
+test::FakeOptions Cp437Console() {
+  test::FakeOptions console;
   console.Kind = StreamKind::kTerminal;
   console.Charset = TerminalCharset::kCp437;
   return console;
@@ -56,7 +56,7 @@ TEST(Cp437Console, AWholeReportIsTheFileReportWithMaskedFileControls) {
 }
 
 TEST(Cp437Console, FatalErrorTextKeepsItsCodePageBytes) {
-  test::FakeStdout console = Cp437Console();
+  test::FakeOptions console = Cp437Console();
   console.ErrKind = StreamKind::kTerminal;
   const auto result = test::RunOnBytes("RIFF", console);
   EXPECT_EQ(result.Code, 1);

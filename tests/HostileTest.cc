@@ -25,6 +25,7 @@
 
 #include "Sondrax.h"
 #include "TestUtil.h"
+#include "report/InputFile.h"
 #include "report/PathText.h"
 #include "report/Platform.h"
 
@@ -32,23 +33,6 @@ namespace sondrax {
 namespace {
 
 using test::Cp437;
-
-// Every file and directory these tests make is named "sondrax_<pid>_hostile_...": all of them
-// are removed when the test process ends, whether its test passed or not.
-class RemoveHostileFiles : public testing::Environment {
- public:
-  void TearDown() override {
-    const std::string prefix = BaseName(test::TempPath("hostile_"));
-    std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(testing::TempDir(), ignored)) {
-      if (entry.path().filename().string().rfind(prefix, 0) == 0) {
-        std::filesystem::remove_all(entry.path(), ignored);
-      }
-    }
-  }
-};
-testing::Environment* const kRemoveHostileFiles =
-    testing::AddGlobalTestEnvironment(new RemoveHostileFiles);
 
 // ---- Starting the executable -------------------------------------------------------------
 
@@ -318,107 +302,119 @@ TEST(StandardStreams, ReportAppendedToItsOwnInputFileStillEnds) {
 
 // ---- Files that shrink, grow or vanish while open ----------------------------------------
 
-// In-process: a fake character device (every statement handed over at once) does something to
-// the input file as soon as a given text has reached it.
-struct FileMeddler {
-  std::string Trigger;
-  std::function<void()> Action;
-  bool Done = false;
-  std::string Out;
-  std::string Err;
-};
-FileMeddler Meddler;
-
-int MeddlerStreamType(int stream, StreamKind* kind) {
-  *kind = stream == 1 ? StreamKind::kCharDevice : StreamKind::kFileOrPipe;
-  return 0;
+// The report reaches a fake character device (every statement handed over at once), which
+// changes the input file as soon as a given text has reached it. The program reads through a
+// window: what it shows is the file as it was when the part shown was fetched.
+test::FakeOptions ChangeAfter(const std::string& trigger,
+                              std::function<void(test::MemoryFile&)> change) {
+  test::FakeOptions options;
+  options.Kind = StreamKind::kCharDevice;
+  options.Trigger = trigger;
+  options.Change = std::move(change);
+  return options;
 }
 
-int MeddlerWrite(int stream, const void* bytes, std::size_t count, std::size_t* written) {
-  (stream == 1 ? Meddler.Out : Meddler.Err).append(static_cast<const char*>(bytes), count);
-  *written = count;
-  if (!Meddler.Done && Meddler.Out.find(Meddler.Trigger) != std::string::npos) {
-    Meddler.Done = true;
-    Meddler.Action();
-  }
-  return 0;
-}
-
-TerminalCharset MeddlerCharset() { return TerminalCharset::kOther; }
-
-test::RunResult RunMeddled(const std::string& path, const std::string& trigger,
-                           std::function<void()> action) {
-  Meddler = FileMeddler{};
-  Meddler.Trigger = trigger;
-  Meddler.Action = std::move(action);
-  OutputCalls = OutputSystemCalls{MeddlerStreamType, MeddlerWrite, MeddlerCharset};
-  test::RunResult result;
-  result.Code = RunSondrax({"sondrax", path});
-  OutputCalls = PlatformOutputCalls();
-  EXPECT_TRUE(Meddler.Done) << "the trigger text never came: " << trigger;
-  result.Out = Meddler.Out;
-  result.Err = test::MaskLocation(Meddler.Err);
+test::RunResult Masked(test::RunResult result) {
+  EXPECT_TRUE(result.Changed) << "the trigger text never came";
+  result.Err = test::MaskLocation(result.Err);
   return result;
 }
 
+const std::string kShortRead = "Exception EInOutError in Modul " + PlatformModuleName() +
+                               " bei XXXXXXXX.\r\nVersuch hinter dem Dateiende zu lesen.\r\n\r\n";
+
+// A PCM file whose INFO list lies far behind its first bytes: beyond the first window.
+std::string PcmWithInfoFarOn() {
+  return test::WavBuilder()
+      .Chunk("fmt ", test::FmtBody(1, 1, 8000, 8000, 1, 8))
+      .Chunk("data", std::string(2 * WindowMax, 's'))
+      .Chunk("LIST", test::InfoList({{"INAM", "Title"}, {"IART", "Artist"}}))
+      .Bytes();
+}
+
 TEST(ChangingFile, ShrinkingBeforeAReadEndsWithTheReadError) {
-  const std::string bytes = PcmWithInfo();
-  const std::string path = test::WriteTempFile("hostile_shrink.wav", bytes);
-  const auto cut = RunMeddled(path, Cp437("WAVE                :          √\n"),
-                              [&] { ASSERT_EQ(truncate(path.c_str(), 12), 0); });
+  // A JUNK chunk first, so that the "fmt " header lies beyond the first window.
+  const std::string bytes = test::WavBuilder()
+                                .Chunk("JUNK", std::string(3 * WindowMin, 'j'))
+                                .Chunk("fmt ", test::FmtBody(1, 1, 8000, 8000, 1, 8))
+                                .Chunk("data", "samples")
+                                .Bytes();
+  const auto cut = Masked(test::RunOnBytes(
+      bytes, ChangeAfter(Cp437("WAVE                :          √\n"),
+                         [](test::MemoryFile& file) { file.Bytes.resize(12); })));
   const std::string end = Cp437("√\n■ fmt               : ");
   ASSERT_GE(cut.Out.size(), end.size());
   EXPECT_EQ(cut.Out.substr(cut.Out.size() - end.size()), end);
-  EXPECT_EQ(cut.Err, "Exception EInOutError in Modul " + PlatformModuleName() +
-                         " bei XXXXXXXX.\r\nVersuch hinter dem Dateiende zu lesen.\r\n\r\n");
+  EXPECT_EQ(cut.Err, kShortRead);
   EXPECT_EQ(cut.Code, 1);
 }
 
-TEST(ChangingFile, TheLengthIsAskedAfreshByEveryEndTest) {
+TEST(ChangingFile, BytesAlreadyFetchedAreReportedAsTheyWere) {
+  // The whole small file came with the first window: cutting it afterwards changes nothing.
   const std::string bytes = PcmWithInfo();
-  const std::string path = test::WriteTempFile("hostile_shrink_list.wav", bytes);
-  const std::size_t list_at = bytes.find("LIST");
+  const auto normal = test::RunOnBytes(bytes);
+  const auto cut = Masked(test::RunOnBytes(
+      bytes, ChangeAfter(Cp437("WAVE                :          √\n"),
+                         [](test::MemoryFile& file) { file.Bytes.resize(12); })));
+  EXPECT_EQ(cut.Out, normal.Out);
+  EXPECT_EQ(cut.Code, 0);
+}
+
+TEST(ChangingFile, AtTheEndTheLengthIsAskedAfresh) {
+  const std::string bytes = PcmWithInfoFarOn();
+  const std::size_t list_at = bytes.rfind("LIST");
   ASSERT_NE(list_at, std::string::npos);
 
-  // Cut back to the end of the samples: the items are gone, and the walk ends without them.
-  const auto shrunk = RunMeddled(path, "  - INFO block\r\n", [&] {
-    ASSERT_EQ(truncate(path.c_str(), static_cast<off_t>(list_at)), 0);
-  });
-  EXPECT_EQ(shrunk.Out.substr(shrunk.Out.size() - 16), "  - INFO block\r\n");
-  EXPECT_EQ(shrunk.Err, "");
-  EXPECT_EQ(shrunk.Code, 0);
+  // Cut back to the end of the samples before the LIST search reads there: the file ended.
+  const auto shrunk = Masked(test::RunOnBytes(
+      bytes, ChangeAfter(Cp437("■ LIST              : "),
+                         [&](test::MemoryFile& file) { file.Bytes.resize(list_at); })));
+  EXPECT_EQ(shrunk.Out.substr(shrunk.Out.size() - 22), Cp437("■ LIST              : "));
+  EXPECT_EQ(shrunk.Err, kShortRead);
+  EXPECT_EQ(shrunk.Code, 1);
 
   // Grown after the search began: the LIST appended is found by the same search.
-  const std::string path2 = test::WriteTempFile("hostile_grow.wav", bytes.substr(0, list_at));
-  const auto grown = RunMeddled(path2, Cp437("■ LIST              : "), [&] {
-    const std::string more = bytes.substr(list_at);
-    const int fd = open(path2.c_str(), O_WRONLY | O_APPEND);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(write(fd, more.data(), more.size()), static_cast<ssize_t>(more.size()));
-    close(fd);
-  });
+  const auto grown = Masked(test::RunOnBytes(
+      bytes.substr(0, list_at),
+      ChangeAfter(Cp437("■ LIST              : "),
+                  [&](test::MemoryFile& file) { file.Bytes = bytes; })));
   EXPECT_NE(grown.Out.find("    \xF9 \"IART\" size   :          6 [Artist]\r\n"),
             std::string::npos);
   EXPECT_EQ(grown.Code, 0);
+
+  // Grown at the end of a small file, whose every byte came with the first window.
+  const std::string small = PcmWithInfo();
+  const std::size_t small_list = small.find("LIST");
+  const auto appended = Masked(test::RunOnBytes(
+      small.substr(0, small_list),
+      ChangeAfter(Cp437("■ LIST              : "),
+                  [&](test::MemoryFile& file) { file.Bytes = small; })));
+  EXPECT_NE(appended.Out.find("    \xF9 \"IART\" size   :          6 [Artist]\r\n"),
+            std::string::npos);
+  EXPECT_EQ(appended.Code, 0);
 }
 
 TEST(ChangingFile, AFileRemovedOrReplacedWhileOpenIsReportedWhole) {
   // The open descriptor keeps the file's data until it is closed: the report is that of the
   // file as it was opened.
-  const std::string bytes = PcmWithInfo();
+  const std::string bytes = PcmWithInfoFarOn();
   const std::string path = test::WriteTempFile("hostile_vanish.wav", bytes);
   const test::RunResult normal = test::RunOnBytes(bytes);
   ASSERT_EQ(normal.Code, 0);
 
-  const auto removed = RunMeddled(path, Cp437("RIFF                :          √\n"),
-                                  [&] { ASSERT_EQ(unlink(path.c_str()), 0); });
+  const auto removed = Masked(test::RunCapture(
+      {"sondrax", path}, ChangeAfter(Cp437("RIFF                :          √\n"),
+                                     [&](test::MemoryFile&) { ASSERT_EQ(unlink(path.c_str()), 0); })));
   EXPECT_EQ(removed.Out, normal.Out);
   EXPECT_EQ(removed.Code, 0);
 
   test::WriteTempFile("hostile_vanish.wav", bytes);
   const std::string other = test::WriteTempFile("hostile_other.wav", "RIFF");
-  const auto replaced = RunMeddled(path, Cp437("WAVE                :          √\n"),
-                                   [&] { ASSERT_EQ(rename(other.c_str(), path.c_str()), 0); });
+  const auto replaced = Masked(test::RunCapture(
+      {"sondrax", path},
+      ChangeAfter(Cp437("WAVE                :          √\n"), [&](test::MemoryFile&) {
+        ASSERT_EQ(rename(other.c_str(), path.c_str()), 0);
+      })));
   EXPECT_EQ(replaced.Out, normal.Out);
   EXPECT_EQ(replaced.Code, 0);
 }
@@ -484,7 +480,7 @@ TEST(Names, ControlBytesOfANameAreNeverObeyedByATerminal) {
   const std::string name = test::TempPath(
       "hostile_\x1B[2J_\x9B"
       "2J_\xE9.wav");
-  test::FakeStdout other;
+  test::FakeOptions other;
   other.Kind = StreamKind::kTerminal;
   other.Charset = TerminalCharset::kOther;
   const auto shown = test::RunCapture({"sondrax", name}, other);
@@ -494,7 +490,7 @@ TEST(Names, ControlBytesOfANameAreNeverObeyedByATerminal) {
 
   // A UTF-8 terminal gets the name's bytes as they are (é is \xC3\xA9 there), its control
   // bytes as glyphs; a pipe gets every byte unchanged.
-  test::FakeStdout utf8;
+  test::FakeOptions utf8;
   utf8.Kind = StreamKind::kTerminal;
   const std::string utf8_name = test::TempPath("hostile_\x1B[2J_\xC3\xA9.wav");
   EXPECT_EQ(test::RunCapture({"sondrax", utf8_name}, utf8).Out,

@@ -26,7 +26,7 @@ TEST(IoErrorMessage, TableTextsInCodePage437) {
 }
 
 // Runs CheckIo with a pending error after some report bytes; returns what came out.
-test::RunResult FailWith(std::int32_t code, const test::FakeStdout& fake = {}) {
+test::RunResult FailWith(std::int32_t code, const test::FakeOptions& fake = {}) {
   int exit_code = -1;
   auto result = test::CaptureWrites(
       [&] {
@@ -56,14 +56,14 @@ TEST(FatalErrorReport, ThreeLinesAfterThePendingReport) {
 
 TEST(FatalErrorReport, UmlautsAreCodePageBytesAndUtf8OnATerminal) {
   EXPECT_NE(FailWith(3).Err.find("\r\nUng\x81ltiger Dateiname.\r\n"), std::string::npos);
-  test::FakeStdout terminal;
+  test::FakeOptions terminal;
   terminal.ErrKind = StreamKind::kTerminal;
   terminal.Charset = TerminalCharset::kUtf8;
   EXPECT_NE(FailWith(3, terminal).Err.find("\r\nUngültiger Dateiname.\r\n"), std::string::npos);
 }
 
 TEST(FatalErrorReport, AFailingFinalHandOverIsReportedToo) {
-  test::FakeStdout full;
+  test::FakeOptions full;
   full.FailAfter = 0;
   full.FailError = kErrDiskFull;
   const auto result = FailWith(100, full);

@@ -10,7 +10,7 @@ namespace sondrax {
 namespace {
 
 using test::CaptureWrites;
-using test::FakeStdout;
+using test::FakeOptions;
 
 TEST(WriteInt, DecimalRightAlignedNeverCut) {
   struct Row {
@@ -74,7 +74,7 @@ TEST(ReportOutput, PipeGetsFullBuffersAndTheRestAtTheEnd) {
 }
 
 TEST(ReportOutput, CharacterDeviceGetsEveryStatement) {
-  FakeStdout device;
+  FakeOptions device;
   device.Kind = StreamKind::kCharDevice;
   const auto result = CaptureWrites(
       [] {
@@ -91,7 +91,7 @@ TEST(ReportOutput, CharacterDeviceGetsEveryStatement) {
 }
 
 TEST(ReportOutput, Utf8TerminalShowsCodePageGlyphsAndNeutralisesFileBytes) {
-  FakeStdout terminal;
+  FakeOptions terminal;
   terminal.Kind = StreamKind::kTerminal;
   terminal.Charset = TerminalCharset::kUtf8;
   const auto result = CaptureWrites(
@@ -111,7 +111,7 @@ TEST(ReportOutput, Utf8TerminalShowsCodePageGlyphsAndNeutralisesFileBytes) {
 }
 
 TEST(ReportOutput, OtherTerminalKeepsProgramBytesAndMasksFileControls) {
-  FakeStdout terminal;
+  FakeOptions terminal;
   terminal.Kind = StreamKind::kTerminal;
   terminal.Charset = TerminalCharset::kOther;
   const auto result = CaptureWrites(
@@ -133,7 +133,7 @@ TEST(ReportOutput, PipeAndFileGetTheExactBytes) {
 }
 
 TEST(ReportOutput, ShortWritesAreContinuedUntilAllBytesAreOut) {
-  FakeStdout slow;
+  FakeOptions slow;
   slow.MaxPerWrite = 7;
   const std::string text(500, 'z');
   const auto result = CaptureWrites([&] { WriteText(text); }, slow);
@@ -142,7 +142,7 @@ TEST(ReportOutput, ShortWritesAreContinuedUntilAllBytesAreOut) {
 }
 
 TEST(ReportOutput, FailedHandOverRecordsTheErrorAndSkipsTheRestOfTheStatement) {
-  FakeStdout full;
+  FakeOptions full;
   full.FailAfter = 100;
   full.FailError = kErrDiskFull;
   const auto result = CaptureWrites(
@@ -159,7 +159,7 @@ TEST(ReportOutput, FailedHandOverRecordsTheErrorAndSkipsTheRestOfTheStatement) {
 }
 
 TEST(ReportOutput, UnusableStandardOutputRecords105AndStaysClosed) {
-  FakeStdout closed;
+  FakeOptions closed;
   closed.OpenError = kErrInvalidHandle;
   const auto result = CaptureWrites(
       [] {

@@ -165,7 +165,7 @@ class StandardHandles : public testing::Test {
   void TearDown() override {
     SetStdHandle(STD_OUTPUT_HANDLE, saved_out_);
     SetStdHandle(STD_ERROR_HANDLE, saved_err_);
-    OutputCalls = PlatformOutputCalls();
+    Platform = PlatformDefaults();
   }
   static HANDLE NewFile(const std::string& path) {
     return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
@@ -179,28 +179,28 @@ TEST_F(StandardHandles, DeviceTypeDecidesHowBytesAreHandedOver) {
   StreamKind kind = StreamKind::kCharDevice;
   const HANDLE file = NewFile(test::TempPath("stdout_type.txt"));
   SetStdHandle(STD_OUTPUT_HANDLE, file);
-  ASSERT_EQ(PlatformOutputCalls().StreamType(1, &kind), 0);
+  ASSERT_EQ(PlatformDefaults().StreamType(1, &kind), 0);
   EXPECT_EQ(kind, StreamKind::kFileOrPipe);
 
   HANDLE read_end = nullptr;
   HANDLE write_end = nullptr;
   ASSERT_TRUE(CreatePipe(&read_end, &write_end, nullptr, 0));
   SetStdHandle(STD_OUTPUT_HANDLE, write_end);
-  ASSERT_EQ(PlatformOutputCalls().StreamType(1, &kind), 0);
+  ASSERT_EQ(PlatformDefaults().StreamType(1, &kind), 0);
   EXPECT_EQ(kind, StreamKind::kFileOrPipe);
 
   // The null device is a character device like a console; it shows nothing either way.
   const HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   SetStdHandle(STD_OUTPUT_HANDLE, nul);
-  ASSERT_EQ(PlatformOutputCalls().StreamType(1, &kind), 0);
+  ASSERT_EQ(PlatformDefaults().StreamType(1, &kind), 0);
   EXPECT_EQ(kind, StreamKind::kTerminal);
-  EXPECT_EQ(PlatformOutputCalls().Charset(), TerminalCharset::kCp437);
+  EXPECT_EQ(PlatformDefaults().Charset(), TerminalCharset::kCp437);
 
   SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
-  EXPECT_NE(PlatformOutputCalls().StreamType(1, &kind), 0);
+  EXPECT_NE(PlatformDefaults().StreamType(1, &kind), 0);
   SetStdHandle(STD_OUTPUT_HANDLE, INVALID_HANDLE_VALUE);
-  EXPECT_NE(PlatformOutputCalls().StreamType(1, &kind), 0);
+  EXPECT_NE(PlatformDefaults().StreamType(1, &kind), 0);
 
   CloseHandle(file);
   CloseHandle(read_end);

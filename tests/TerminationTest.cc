@@ -1,10 +1,11 @@
 // Every walk of the report ends, whatever sizes the file declares: the "fmt " search, the
 // fact/data walk, the LIST cycles and the INFO item loop.
 //
-// The work of a run is counted as platform calls on the input file, through a replaced table.
-// The count has a fuse: once a run has made more calls than its file's length allows, every
-// further call fails, so a walk that would go round for ever ends at once with a fatal error
-// and the test reports the exceeded budget instead of hanging.
+// The work of a run is counted twice: as operations of the file layer (a step of a walk costs a
+// few) and as platform calls on the input file (the window makes them rare). Both counts have a
+// fuse: once a run has done more than its file's length allows, every further operation or
+// call fails, so a walk that would go round for ever ends at once with a fatal error and the
+// test reports the exceeded budget instead of hanging.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -12,30 +13,35 @@
 #include <string>
 #include <vector>
 
-#include "CallFuse.h"
 #include "TestUtil.h"
 #include "report/InputFile.h"
 
 namespace sondrax {
 namespace {
 
+using test::Cp437;
 using test::Le32;
 
 struct Work {
   test::RunResult Result;
-  std::uint64_t Calls = 0;
+  std::uint64_t Calls = 0;        // file operations
+  std::uint64_t SystemCalls = 0;  // platform calls on the input file
   bool BudgetExceeded = false;
 };
 
-Work RunCounted(const std::string& bytes) {
-  test::ArmInputFuse(test::WorkBudget(bytes.size()));
+Work RunCounted(const test::MemoryFile& file) {
+  test::FakeOptions fuses;
+  fuses.WorkLimit = test::WorkBudget(file.Size());
+  fuses.CallLimit = test::SystemCallBudget(file.Size());
   Work work;
-  work.Result = test::RunOnBytes(bytes);
-  test::DisarmInputFuse();
-  work.Calls = test::InputFuse.Calls;
-  work.BudgetExceeded = test::InputFuse.Exceeded;
+  work.Result = test::RunOnFile(file, fuses);
+  work.Calls = work.Result.Operations;
+  work.SystemCalls = work.Result.InputCalls;
+  work.BudgetExceeded = work.Result.WorkLimitReached || work.Result.CallLimitReached;
   return work;
 }
+
+Work RunCounted(const std::string& bytes) { return RunCounted(test::MemoryFile{bytes, -1}); }
 
 std::string Header(const std::string& id, std::uint32_t size) { return id + Le32(size); }
 
@@ -109,16 +115,24 @@ TEST(WorkBudget, AWalkThatDoesNotAdvanceWouldBeCaught) {
   // Prove the fuse works: with a budget too small for the file, the run is cut off with the
   // fuse's error instead of ending normally.
   const std::string file = AfterData("");
-  test::ArmInputFuse(10);
-  const auto result = test::RunOnBytes(file);
-  test::DisarmInputFuse();
-  EXPECT_TRUE(test::InputFuse.Exceeded);
+  test::FakeOptions tight;
+  tight.WorkLimit = 5;
+  const auto result = test::RunOnBytes(file, tight);
+  EXPECT_TRUE(result.WorkLimitReached);
   EXPECT_EQ(result.Code, 1);
   EXPECT_NE(result.Err.find("E/A-Fehler 9999."), std::string::npos);
 
+  // The same for the platform calls.
+  test::FakeOptions few_calls;
+  few_calls.CallLimit = 2;
+  const auto cut = test::RunOnBytes(file, few_calls);
+  EXPECT_TRUE(cut.CallLimitReached);
+  EXPECT_EQ(cut.Code, 1);
+  EXPECT_NE(cut.Err.find("E/A-Fehler 9998."), std::string::npos);
+
   const Work normal = RunCounted(file);
   EXPECT_FALSE(normal.BudgetExceeded);
-  EXPECT_GT(normal.Calls, 10u);
+  EXPECT_GT(normal.Calls, 5u);
   EXPECT_EQ(LastLine(normal.Result.Out), test::Cp437("■ LIST              :          ÷"));
 }
 
@@ -244,6 +258,7 @@ TEST(WorkBudget, EachWalkCostsTheSameForEveryFurtherChunk) {
   for (const Walk& walk : walks) {
     SCOPED_TRACE(walk.Name);
     std::uint64_t calls[3] = {};
+    std::uint64_t system_calls[3] = {};
     for (int k = 0; k < 3; ++k) {
       const int steps = 100 * (k + 1);
       const Work work = RunCounted(walk.File(steps));
@@ -254,12 +269,15 @@ TEST(WorkBudget, EachWalkCostsTheSameForEveryFurtherChunk) {
                   static_cast<std::size_t>(steps));
       }
       calls[k] = work.Calls;
+      system_calls[k] = work.SystemCalls;
     }
     const std::uint64_t per_100 = calls[1] - calls[0];
     EXPECT_EQ(calls[2] - calls[1], per_100);
-    // Today 5 calls per 8-byte step and 7 per 12-byte LIST; at most one per byte.
+    // A few operations per step (5 per 8-byte step, 7 per 12-byte LIST); at most one per byte.
     EXPECT_LE(per_100, 100 * walk.StepBytes);
     EXPECT_GT(per_100, 100u);
+    // The whole walk lies in one window: further steps cost no platform call at all.
+    EXPECT_EQ(system_calls[2], system_calls[0]);
   }
 }
 
@@ -320,6 +338,66 @@ TEST(WorkBudget, EveryHostileSizeInEverySizeField) {
   }
   EXPECT_EQ(size_fields.size(), 13u);
   EXPECT_EQ(runs, static_cast<int>(size_fields.size() * std::size(sizes)));
+}
+
+// ---- Platform calls in proportion to the file over the window ---------------------------
+
+TEST(WorkBudget, LongWalksCostFewPlatformCalls) {
+  const std::string absent = Cp437("■ LIST              :          ÷");
+  struct Long {
+    const char* Name;
+    test::MemoryFile File;
+    std::uint64_t MaxSystemCalls;
+  };
+  // A header that was never updated after the recording stopped: 1000 bytes of samples, then
+  // 64 MiB of digital silence (zero bytes) that the LIST search walks over.
+  test::MemoryFile silence{AfterData(""), 0};
+  silence.Length = static_cast<std::int64_t>(silence.Bytes.size()) + (64 << 20);
+  const std::string many = Repeat(Header("JUNK", 2) + "jj", 100000);
+  const Long walks[] = {
+      {"64 MiB of zero bytes after the samples", silence, 200},
+      {"1,000 chunks reported as fact",
+       {Riff(Fmt() + Repeat(Header("fact", 0), 1000) + Header("data", 4) + "abcd"), -1}, 20},
+      {"100,000 small chunks after the data", {AfterData(many), -1}, 100},
+      {"100,000 small chunks before the fmt chunk",
+       {Riff(many + Fmt() + Header("data", 4) + "abcd"), -1}, 100},
+  };
+  for (const Long& walk : walks) {
+    SCOPED_TRACE(walk.Name);
+    const Work work = RunCounted(walk.File);
+    EXPECT_FALSE(work.BudgetExceeded) << work.Calls << " operations, " << work.SystemCalls
+                                      << " platform calls";
+    EXPECT_EQ(work.Result.Err, "");
+    EXPECT_EQ(work.Result.Code, 0);
+    EXPECT_EQ(LastLine(work.Result.Out), absent);
+    EXPECT_LE(work.SystemCalls, walk.MaxSystemCalls);
+  }
+}
+
+TEST(WorkBudget, AZeroTailEndsWhereItsLastWholeHeaderEnds) {
+  // Zero bytes up to the end pass as empty chunks; a tail whose length is no multiple of 8
+  // leaves a piece of a header, which the search reads past the end as it always did.
+  for (const int extra : {0, 1, 7, 8, 9, 4096 * 8 + 3}) {
+    SCOPED_TRACE(extra);
+    test::MemoryFile file{AfterData("") + std::string(16, '\0'), 0};
+    file.Length = static_cast<std::int64_t>(file.Bytes.size()) + (1 << 20) + extra;
+    const Work work = RunCounted(file);
+    EXPECT_FALSE(work.BudgetExceeded);
+    if (extra % 8 == 0) {
+      EXPECT_EQ(work.Result.Code, 0);
+      EXPECT_EQ(LastLine(work.Result.Out), Cp437("■ LIST              :          ÷"));
+    } else {
+      EXPECT_EQ(work.Result.Code, 1);
+      EXPECT_NE(work.Result.Err.find(kPastEnd), std::string::npos);
+      EXPECT_EQ(LastLine(work.Result.Out), Cp437("■ LIST              : "));
+    }
+  }
+  // A chunk with a name after the zeros is found, at the same place as header by header.
+  const std::string list = Header("LIST", 4) + "adtl";
+  const std::string zeros_then_list = AfterData(std::string(800000, '\0') + list);
+  const Work found = RunCounted(zeros_then_list);
+  EXPECT_EQ(found.Result.Code, 0);
+  EXPECT_NE(found.Result.Out.find(Cp437(" \"LIST\" data type   :       adtl\n")), std::string::npos);
 }
 
 }  // namespace

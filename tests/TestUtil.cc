@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -131,9 +132,37 @@ std::string Cp437(const std::string& utf8) {
   return out;
 }
 
-// Tests run in parallel processes: every temporary name carries the process id.
+namespace {
+
+// Every file a test process makes lies in one directory of its own, named after the process
+// (tests run in parallel processes), and removed with everything in it when the process ends.
+std::string& TestDirectoryName() {
+  static std::string name;
+  return name;
+}
+
+class RemoveTestDirectory : public testing::Environment {
+ public:
+  void TearDown() override {
+    if (!TestDirectoryName().empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(TestDirectoryName(), ignored);
+    }
+  }
+};
+testing::Environment* const kRemoveTestDirectory =
+    testing::AddGlobalTestEnvironment(new RemoveTestDirectory);
+
+}  // namespace
+
 std::string TempPath(const std::string& name) {
-  return testing::TempDir() + "sondrax_" + std::to_string(getpid()) + "_" + name;
+  std::string& directory = TestDirectoryName();
+  if (directory.empty()) {
+    directory = testing::TempDir() + "sondrax_" + std::to_string(getpid());
+    std::error_code ignored;
+    std::filesystem::create_directories(directory, ignored);
+  }
+  return directory + "/" + name;
 }
 
 std::string WriteTempFile(const std::string& name, const std::string& bytes) {
@@ -146,87 +175,6 @@ std::string WriteTempFile(const std::string& name, const std::string& bytes) {
 std::string ReadFile(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-namespace {
-
-struct FakeState {
-  FakeStdout Config;
-  RunResult* Result = nullptr;
-  std::int64_t Accepted = 0;
-};
-FakeState Fake;
-
-int FakeStreamType(int stream, StreamKind* kind) {
-  if (stream == 1) {
-    if (Fake.Config.OpenError != 0) {
-      return Fake.Config.OpenError;
-    }
-    *kind = Fake.Config.Kind;
-  } else {
-    *kind = Fake.Config.ErrKind;
-  }
-  return 0;
-}
-
-int FakeWrite(int stream, const void* bytes, std::size_t count, std::size_t* written) {
-  const auto* text = static_cast<const char*>(bytes);
-  *written = 0;
-  if (stream == 2) {
-    Fake.Result->Err.append(text, count);
-    *written = count;
-    return 0;
-  }
-  Fake.Result->OutWrites.push_back(count);
-  std::size_t take = count;
-  if (Fake.Config.MaxPerWrite != 0 && take > Fake.Config.MaxPerWrite) {
-    take = Fake.Config.MaxPerWrite;
-  }
-  if (Fake.Config.FailAfter >= 0) {
-    const std::int64_t room = Fake.Config.FailAfter - Fake.Accepted;
-    if (room <= 0) {
-      return Fake.Config.FailError;
-    }
-    if (static_cast<std::int64_t>(take) > room) {
-      take = static_cast<std::size_t>(room);
-    }
-  }
-  Fake.Result->Out.append(text, take);
-  Fake.Accepted += static_cast<std::int64_t>(take);
-  *written = take;
-  return 0;
-}
-
-TerminalCharset FakeCharset() { return Fake.Config.Charset; }
-
-}  // namespace
-
-RunResult RunCapture(const std::vector<std::string>& args, const FakeStdout& fake) {
-  RunResult result;
-  Fake = FakeState{fake, &result, 0};
-  OutputCalls = OutputSystemCalls{FakeStreamType, FakeWrite, FakeCharset};
-  result.Code = RunSondrax(args);
-  OutputCalls = PlatformOutputCalls();
-  return result;
-}
-
-RunResult CaptureWrites(const std::function<void()>& body, const FakeStdout& fake) {
-  RunResult result;
-  Fake = FakeState{fake, &result, 0};
-  OutputCalls = OutputSystemCalls{FakeStreamType, FakeWrite, FakeCharset};
-  ResetOutput();
-  IoError = 0;
-  body();
-  FlushOutput();
-  result.Code = IoError;
-  IoError = 0;
-  OutputCalls = PlatformOutputCalls();
-  return result;
-}
-
-RunResult RunOnBytes(const std::string& bytes, const FakeStdout& fake) {
-  const std::string path = WriteTempFile("sondrax_report_input.wav", bytes);
-  return RunCapture({"sondrax", path}, fake);
 }
 
 std::string Banner() { return Cp437("                       Sondrax\n                       ═══════\n\n"); }

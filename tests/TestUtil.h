@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "FakePlatform.h"
 #include "report/Platform.h"
 
 namespace sondrax::test {
@@ -62,36 +63,6 @@ std::string TempPath(const std::string& name);
 std::string WriteTempFile(const std::string& name, const std::string& bytes);
 /// Reads a whole file.
 std::string ReadFile(const std::string& path);
-
-/// What a run wrote and returned.
-struct RunResult {
-  std::string Out;
-  std::string Err;
-  int Code = -1;
-  std::vector<std::size_t> OutWrites;  // the size of each hand-over to standard output
-};
-
-/// How the fake standard output behaves.
-struct FakeStdout {
-  StreamKind Kind = StreamKind::kFileOrPipe;
-  TerminalCharset Charset = TerminalCharset::kUtf8;
-  int OpenError = 0;               // non-zero: the stream is unusable (closed)
-  std::int64_t FailAfter = -1;     // accept this many bytes, then fail with FailError
-  int FailError = kErrDiskFull;
-  std::size_t MaxPerWrite = 0;     // non-zero: take at most this many bytes per call
-  StreamKind ErrKind = StreamKind::kFileOrPipe;
-};
-
-/// Runs the whole program in-process on `args` (program name first), with standard output
-/// and standard error captured as described by `fake`.
-RunResult RunCapture(const std::vector<std::string>& args, const FakeStdout& fake = {});
-
-/// Runs `body` (calls of the output operations) against a fresh fake standard output, then
-/// hands the pending bytes over. Code holds the IoError left at the end (0 for none).
-RunResult CaptureWrites(const std::function<void()>& body, const FakeStdout& fake = {});
-
-/// Runs the report on a file with these bytes.
-RunResult RunOnBytes(const std::string& bytes, const FakeStdout& fake = {});
 
 /// The banner the report starts with, as bytes.
 std::string Banner();

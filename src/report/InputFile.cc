@@ -1,6 +1,7 @@
 #include "report/InputFile.h"
 
 #include <cstdlib>
+#include <cstring>
 
 #include "report/Cp437.h"
 #include "report/Output.h"
@@ -9,25 +10,121 @@
 namespace sondrax {
 
 std::int32_t IoError = 0;
+FileWorkRec FileWork;
 
 namespace {
-constexpr InputSystemCalls kPlatformInputCalls = {PlatformRead, PlatformSeek, PlatformTell,
-                                                  PlatformFileSize};
+
+// The window's bytes. Kept apart from the run's records, which a run starts by zeroing: the
+// window's contents only count as far as InputFileRec::WindowBytes says.
+unsigned char Window[WindowMax];
+
+// One more file operation; false (with IoError set) once the work limit is passed.
+bool CountOperation() {
+  if (FileWork.Limit != 0 && ++FileWork.Operations > FileWork.Limit) {
+    IoError = WorkLimitError;
+    return false;
+  }
+  return true;
+}
+
+bool InWindow(const InputFileRec& file, std::int64_t position) {
+  return position >= file.WindowStart &&
+         position - file.WindowStart < static_cast<std::int64_t>(file.WindowBytes);
+}
+
+// Fills the window with the file's bytes from `position` on: the length is asked afresh, the
+// platform's position set when it stands elsewhere, and the bytes up to the end of the file
+// read (a window's worth at most). An empty window afterwards means the end of the file.
+// Returns 0 or the platform's error number.
+int Fill(InputFileRec& file, std::int64_t position) {
+  // A walk that goes on where the window ended (header after header, a run of zero bytes)
+  // doubles the window, so its calls grow with the logarithm of a stretch and then with
+  // the stretch over WindowMax; a jump elsewhere (past the samples) starts small again.
+  const bool onward =
+      file.FillSize != 0 && position >= file.WindowStart &&
+      position - file.WindowStart <= static_cast<std::int64_t>(file.WindowBytes + file.FillSize);
+  std::size_t size = onward ? file.FillSize * 2 : WindowMin;
+  if (size > WindowMax) {
+    size = WindowMax;
+  }
+  file.FillSize = size;
+  file.WindowStart = position;
+  file.WindowBytes = 0;
+
+  std::int64_t length = 0;
+  int error = Platform.FileSize(file.Handle, &length);
+  if (error != 0) {
+    return error;
+  }
+  file.Length = length;
+  if (position >= length) {
+    return 0;  // nothing to read there
+  }
+  if (static_cast<std::uint64_t>(length - position) < size) {
+    size = static_cast<std::size_t>(length - position);
+  }
+  if (file.PlatformPosition != position) {
+    error = Platform.Seek(file.Handle, position);
+    if (error != 0) {
+      file.PlatformPosition = -1;
+      return error;
+    }
+    file.PlatformPosition = position;
+  }
+  // The one read loop of the program: a read attempt may deliver fewer bytes than asked.
+  while (file.WindowBytes < size) {
+    std::size_t got = 0;
+    error = Platform.Read(file.Handle, Window + file.WindowBytes, size - file.WindowBytes, &got);
+    if (error != 0) {
+      file.PlatformPosition = -1;
+      return error;
+    }
+    if (got == 0) {
+      break;  // the file is shorter than it was a moment ago
+    }
+    if (got > size - file.WindowBytes) {
+      got = size - file.WindowBytes;  // a platform must not deliver more than asked
+    }
+    file.WindowBytes += got;
+    file.PlatformPosition += static_cast<std::int64_t>(got);
+  }
+  return 0;
+}
+
+// Makes the window hold the byte at `position` if the file has it. False (with IoError set)
+// when the platform failed; true with an empty window at the end of the file.
+bool WindowAt(InputFileRec& file, std::int64_t position) {
+  if (InWindow(file, position)) {
+    return true;
+  }
+  const int error = Fill(file, position);
+  if (error != 0) {
+    IoError = error;
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
-InputSystemCalls InputCalls = kPlatformInputCalls;
-
-const InputSystemCalls& PlatformInputCalls() { return kPlatformInputCalls; }
-
 int OpenForReading(InputFileRec& file, const std::string& name) {
+  file = InputFileRec{};
   file.Name = name;
   FileHandle handle = 0;
-  const int status = PlatformOpenRead(name, &handle);
-  if (status == 0) {
-    file.Handle = handle;
-    file.Open = true;
+  int status = Platform.OpenRead(name, &handle);
+  if (status != 0) {
+    return status;
   }
-  return status;
+  std::int64_t length = 0;
+  status = Platform.FileSize(handle, &length);
+  if (status != 0) {
+    (void)Platform.Close(handle);
+    return status;
+  }
+  file.Handle = handle;
+  file.Open = true;
+  file.Length = length;
+  return 0;
 }
 
 void ReadExact(InputFileRec& file, void* dest, std::int32_t count) {
@@ -35,45 +132,97 @@ void ReadExact(InputFileRec& file, void* dest, std::int32_t count) {
     // The report sections never ask for a negative count; one would be a fault of the program.
     std::abort();
   }
-  std::int32_t got = 0;
-  const int error = InputCalls.Read(file.Handle, dest, count, &got);
-  if (error != 0) {
-    IoError = error;
-  } else if (got < count) {
-    IoError = 100;
+  if (!CountOperation()) {
+    return;
+  }
+  auto* out = static_cast<unsigned char*>(dest);
+  auto wanted = static_cast<std::size_t>(count);
+  while (wanted > 0) {
+    if (!WindowAt(file, file.Position)) {
+      return;
+    }
+    if (file.WindowBytes == 0) {
+      IoError = kErrShortRead;
+      return;
+    }
+    const auto offset = static_cast<std::size_t>(file.Position - file.WindowStart);
+    std::size_t take = file.WindowBytes - offset;
+    if (take > wanted) {
+      take = wanted;
+    }
+    std::memcpy(out, Window + offset, take);
+    out += take;
+    wanted -= take;
+    file.Position += static_cast<std::int64_t>(take);
   }
 }
 
-std::int32_t CurrentPos(InputFileRec& file) {
-  std::int32_t position = 0;
-  const int error = InputCalls.Tell(file.Handle, &position);
-  if (error != 0) {
-    IoError = error;
-    return -1;
-  }
-  return position;
+std::int64_t CurrentPos(InputFileRec& file) {
+  (void)CountOperation();
+  return file.Position;
 }
 
-std::int32_t TotalSize(InputFileRec& file) {
-  std::int64_t size = 0;
-  const int error = InputCalls.FileSize(file.Handle, &size);
-  if (error != 0) {
-    IoError = error;
-    return -1;
-  }
-  return static_cast<std::int32_t>(static_cast<std::uint32_t>(size));
+std::int64_t TotalSize(InputFileRec& file) {
+  (void)CountOperation();
+  return file.Length;
 }
 
 bool AtEnd(InputFileRec& file) {
-  const std::int32_t position = CurrentPos(file);
-  const std::int32_t size = TotalSize(file);
-  return position >= size;
-}
-
-void SeekTo(InputFileRec& file, std::int32_t position) {
-  const int error = InputCalls.Seek(file.Handle, position);
+  if (!CountOperation()) {
+    return true;
+  }
+  if (file.Position < file.Length) {
+    return false;
+  }
+  // At or past the end known so far: the file may have grown since, so the length is asked
+  // again. Every walk ends at the first true answer, so this costs a call or two per run.
+  std::int64_t length = 0;
+  const int error = Platform.FileSize(file.Handle, &length);
   if (error != 0) {
     IoError = error;
+    return true;
+  }
+  file.Length = length;
+  return file.Position >= length;
+}
+
+void SeekTo(InputFileRec& file, std::int64_t position) {
+  if (!CountOperation()) {
+    return;
+  }
+  if (position < 0) {
+    IoError = kErrNegativeSeek;
+    return;
+  }
+  file.Position = position;
+}
+
+std::int64_t ZeroRunLength(InputFileRec& file) {
+  if (!CountOperation()) {
+    return 0;
+  }
+  std::int64_t at = file.Position;
+  for (;;) {
+    if (!WindowAt(file, at) || file.WindowBytes == 0) {
+      return at - file.Position;
+    }
+    const unsigned char* begin = Window + (at - file.WindowStart);
+    const unsigned char* end = Window + file.WindowBytes;
+    const unsigned char* p = begin;
+    // Eight bytes at a time while they are all zero, then byte by byte.
+    for (std::uint64_t word = 0; end - p >= 8; p += 8) {
+      std::memcpy(&word, p, 8);
+      if (word != 0) {
+        break;
+      }
+    }
+    while (p != end && *p == 0) {
+      ++p;
+    }
+    at += p - begin;
+    if (p != end) {
+      return at - file.Position;
+    }
   }
 }
 
@@ -82,7 +231,7 @@ void CloseInput(InputFileRec& file) {
     return;
   }
   file.Open = false;
-  const int error = PlatformClose(file.Handle);
+  const int error = Platform.Close(file.Handle);
   if (error != 0) {
     IoError = error;
   }
@@ -144,8 +293,8 @@ std::string HexLocation(std::uint32_t location) {
 // code page 437 letters (ü, ö) as such.
 std::string ForStandardError(const std::string& text) {
   StreamKind kind;
-  if (OutputCalls.StreamType(2, &kind) != 0 || kind != StreamKind::kTerminal ||
-      OutputCalls.Charset() != TerminalCharset::kUtf8) {
+  if (Platform.StreamType(2, &kind) != 0 || kind != StreamKind::kTerminal ||
+      Platform.Charset() != TerminalCharset::kUtf8) {
     return text;
   }
   std::string shown;

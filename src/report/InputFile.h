@@ -6,6 +6,7 @@
 // exit code, so a whole run can also execute inside a test or a fuzzer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -19,44 +20,60 @@ struct RunEnded {
   int ExitCode;
 };
 
-/// The input file: opened once for reading, with one-byte records.
+/// The input file: opened once for reading, with one-byte records, and read through a
+/// window. The window holds a stretch of the file's bytes and the position is the program's
+/// own, so a walk from header to header costs no system call until it leaves the window.
 struct InputFileRec {
   FileHandle Handle = 0;
   bool Open = false;
   std::string Name;
+  std::int64_t Position = 0;          // where the next read starts; may lie past the end
+  std::int64_t Length = 0;            // the file's length, as last asked of the platform
+  std::int64_t WindowStart = 0;       // the file offset of the window's first byte
+  std::size_t WindowBytes = 0;        // how many bytes the window holds
+  std::size_t FillSize = 0;           // how many bytes the last fill asked for
+  std::int64_t PlatformPosition = 0;  // the platform's own position; -1 when unknown
 };
 
-/// The platform calls the file operations make, in a table so that tests can count them
-/// (every walk of the report must end within a number of calls its file's length bounds) or
-/// make them fail. Starts with the platform's own functions.
-struct InputSystemCalls {
-  int (*Read)(FileHandle handle, void* buffer, std::int32_t count, std::int32_t* got);
-  int (*Seek)(FileHandle handle, std::int32_t position);
-  int (*Tell)(FileHandle handle, std::int32_t* position);
-  int (*FileSize)(FileHandle handle, std::int64_t* size);
+/// The work of a run on its file: every file operation counts one. Tests and the fuzzer set
+/// a limit to prove that every walk ends; past it each operation fails with the error
+/// `WorkLimitError`. A limit of 0 means none (the program's own runs).
+struct FileWorkRec {
+  std::uint64_t Operations = 0;
+  std::uint64_t Limit = 0;
 };
-extern InputSystemCalls InputCalls;
-/// The table of the platform's own functions, for restoring after a test.
-const InputSystemCalls& PlatformInputCalls();
+extern FileWorkRec FileWork;
+inline constexpr int WorkLimitError = 9999;
+
+/// The smallest and the largest window. A fill that continues where the last one ended
+/// doubles the window, up to the largest; a fill anywhere else starts with the smallest.
+inline constexpr std::size_t WindowMin = 16 * 1024;
+inline constexpr std::size_t WindowMax = 1024 * 1024;
 
 /// Pending error number, 0 for none. Set by the failing file operation or write, taken by
 /// CheckIo. Codes of the program's own: 100 a short read, 105 standard output unusable.
 extern std::int32_t IoError;
 
-/// Opens `name` (the full path) for reading. Returns 0, or the platform's error number with
-/// the file left closed; IoError is not touched.
+/// Opens `name` (the full path) for reading and asks its length. Returns 0, or the
+/// platform's error number with the file left closed; IoError is not touched.
 int OpenForReading(InputFileRec& file, const std::string& name);
-/// Reads exactly `count` bytes (0 <= count <= capacity of dest). IoError: the platform's code,
-/// or 100 when the file ended first; the bytes that came are in dest either way.
+/// Reads exactly `count` bytes (0 <= count <= capacity of dest) from the position on.
+/// IoError: the platform's code, or 100 when the file ended first; the bytes that came are
+/// in dest either way and the position has moved past them.
 void ReadExact(InputFileRec& file, void* dest, std::int32_t count);
-/// The position; on failure IoError is set and the result is -1.
-std::int32_t CurrentPos(InputFileRec& file);
-/// The length, asked afresh (its low 32 bits as a signed number); -1 and IoError on failure.
-std::int32_t TotalSize(InputFileRec& file);
-/// CurrentPos >= TotalSize, as signed numbers.
+/// The position.
+std::int64_t CurrentPos(InputFileRec& file);
+/// The length, as the platform gave it when the window was last filled (or at the open).
+std::int64_t TotalSize(InputFileRec& file);
+/// CurrentPos >= TotalSize; at or past the end known so far the length is asked afresh, so
+/// a file that grows while it is read is walked on into its new part.
 bool AtEnd(InputFileRec& file);
-/// Sets the absolute position. Past the end is accepted; a negative position sets IoError 131.
-void SeekTo(InputFileRec& file, std::int32_t position);
+/// Sets the position; nothing is read until the next ReadExact. Past the end is accepted; a
+/// negative position sets IoError 131.
+void SeekTo(InputFileRec& file, std::int64_t position);
+/// How many zero bytes follow from the position on, up to the end of the file; the
+/// position does not move. IoError: the platform's code when a read fails.
+std::int64_t ZeroRunLength(InputFileRec& file);
 /// Closes the file. IoError: the platform's code on failure.
 void CloseInput(InputFileRec& file);
 

@@ -18,15 +18,15 @@ bool OpenOutput() {
     return true;
   }
   StreamKind kind;
-  if (OutputCalls.StreamType(1, &kind) != 0) {
-    IoError = 105;
+  if (Platform.StreamType(1, &kind) != 0) {
+    IoError = kErrOutputUnusable;
     return false;
   }
   ReportOutput.Open = true;
   ReportOutput.Console = kind != StreamKind::kFileOrPipe;
   ReportOutput.Terminal = kind == StreamKind::kTerminal;
   if (ReportOutput.Terminal) {
-    ReportOutput.Charset = OutputCalls.Charset();
+    ReportOutput.Charset = Platform.Charset();
   }
   return true;
 }
@@ -201,7 +201,7 @@ int WriteAll(int stream, const void* bytes, std::size_t count) {
   const auto* next = static_cast<const unsigned char*>(bytes);
   while (count > 0) {
     std::size_t written = 0;
-    const int error = OutputCalls.Write(stream, next, count, &written);
+    const int error = Platform.Write(stream, next, count, &written);
     if (error != 0) {
       return error;
     }

@@ -18,7 +18,8 @@ using FileHandle = std::intptr_t;
 
 /// Error numbers the program shares across platforms. The platform layers translate their
 /// native errors into these (and a few more of the same family) so that the fatal error text
-/// reads the same on every system.
+/// reads the same on every system. 100 and 105 are the program's own: no platform call
+/// returns them.
 enum PlatformError : int {
   kErrFileNotFound = 2,
   kErrPathNotFound = 3,
@@ -26,6 +27,8 @@ enum PlatformError : int {
   kErrAccessDenied = 5,
   kErrInvalidHandle = 6,
   kErrNotEnoughMemory = 8,
+  kErrShortRead = 100,       // a read delivered fewer bytes than asked for
+  kErrOutputUnusable = 105,  // standard output cannot be used for writing
   kErrBrokenPipe = 109,
   kErrDiskFull = 112,
   kErrNegativeSeek = 131,
@@ -36,16 +39,14 @@ enum PlatformError : int {
 /// fails, and opening a FIFO never blocks. Returns 0 and sets *handle, or an error number.
 int PlatformOpenRead(const std::string& path, FileHandle* handle);
 
-/// One read of up to `count` bytes (count >= 0). Sets *got to the bytes delivered; a short
-/// count is not an error here. Returns 0 or an error number.
-int PlatformRead(FileHandle handle, void* buffer, std::int32_t count, std::int32_t* got);
+/// One read attempt of up to `count` bytes at the platform's position. Sets *got to the bytes
+/// delivered (0 at the end of the file); fewer than asked is not an error. Returns 0 or an
+/// error number. The file layer loops; an interrupted call is retried inside.
+int PlatformRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* got);
 
-/// Sets the absolute position. A position past the end is accepted and does not extend the
-/// file; a negative one returns 131.
-int PlatformSeek(FileHandle handle, std::int32_t position);
-
-/// The current position, as the low 32 bits of the platform's position.
-int PlatformTell(FileHandle handle, std::int32_t* position);
+/// Sets the platform's absolute position. A position past the end is accepted and does not
+/// extend the file; a negative one returns 131.
+int PlatformSeek(FileHandle handle, std::int64_t position);
 
 /// The file's full length in bytes, asked afresh.
 int PlatformFileSize(FileHandle handle, std::int64_t* size);
@@ -84,23 +85,38 @@ enum class TerminalCharset {
   kCp437,  // a console that shows code page 437 bytes itself (Windows)
 };
 
-/// The few system calls the output layer makes, in a table so that tests can replace them to
-/// simulate a full disk, a closed pipe or a terminal. `stream` is 1 (standard output) or 2
-/// (standard error).
-struct OutputSystemCalls {
-  /// Returns 0 and sets *kind, or an error number when the stream is not usable (closed).
+/// Returns 0 and sets *kind for standard stream 1 (output) or 2 (error), or an error number
+/// when the stream is not usable (closed).
+int PlatformStreamType(int stream, StreamKind* kind);
+
+/// One write attempt to stream 1 or 2. Sets *written (may be fewer than count). Returns 0 or
+/// an error number. Interrupted calls are retried inside.
+int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t* written);
+
+/// The character set a terminal shows, from the locale settings.
+TerminalCharset PlatformCharset();
+
+// ---- The table of platform calls --------------------------------------------------------
+
+/// Every system call the report makes on its input file and its standard streams, in one
+/// table, so that tests and the fuzzer can replace them: a file held in memory, a read that
+/// fails, a file that shrinks, a full disk, a closed pipe, a terminal. Each entry starts as
+/// the platform function of the same name above.
+struct PlatformCalls {
+  int (*OpenRead)(const std::string& path, FileHandle* handle);
+  int (*Read)(FileHandle handle, void* buffer, std::size_t count, std::size_t* got);
+  int (*Seek)(FileHandle handle, std::int64_t position);
+  int (*FileSize)(FileHandle handle, std::int64_t* size);
+  int (*Close)(FileHandle handle);
   int (*StreamType)(int stream, StreamKind* kind);
-  /// One write attempt. Sets *written (may be fewer than count). Returns 0 or an error number.
-  /// Interrupted calls are retried inside.
   int (*Write)(int stream, const void* bytes, std::size_t count, std::size_t* written);
-  /// The character set a terminal shows, from the locale settings.
   TerminalCharset (*Charset)();
 };
 
-/// The table in force; starts with the platform's own calls.
-extern OutputSystemCalls OutputCalls;
+/// The table in force.
+extern PlatformCalls Platform;
 
 /// The platform's own table, for restoring after a test.
-const OutputSystemCalls& PlatformOutputCalls();
+const PlatformCalls& PlatformDefaults();
 
 }  // namespace sondrax

@@ -64,7 +64,9 @@ int MapErrno(int error) {
 
 int Fd(FileHandle handle) { return static_cast<int>(handle); }
 
-int PosixStreamType(int stream, StreamKind* kind) {
+}  // namespace
+
+int PlatformStreamType(int stream, StreamKind* kind) {
   struct stat info;
   if (fstat(stream, &info) != 0) {
     return MapErrno(errno);
@@ -77,7 +79,7 @@ int PosixStreamType(int stream, StreamKind* kind) {
   return 0;
 }
 
-int PosixWrite(int stream, const void* bytes, std::size_t count, std::size_t* written) {
+int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t* written) {
   *written = 0;
   for (;;) {
     const ssize_t done = write(stream, bytes, count);
@@ -91,6 +93,8 @@ int PosixWrite(int stream, const void* bytes, std::size_t count, std::size_t* wr
   }
 }
 
+namespace {
+
 bool NamesUtf8(const char* value) {
   std::string text(value);
   for (char& c : text) {
@@ -103,7 +107,9 @@ bool NamesUtf8(const char* value) {
 
 // The locale's character set as the C library would choose it, without loading any locale
 // file: the first of LC_ALL, LC_CTYPE and LANG that is set and not empty decides.
-TerminalCharset PosixCharset() {
+}  // namespace
+
+TerminalCharset PlatformCharset() {
   for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
     const char* value = std::getenv(name);
     if (value != nullptr && *value != '\0') {
@@ -112,14 +118,6 @@ TerminalCharset PosixCharset() {
   }
   return TerminalCharset::kOther;
 }
-
-constexpr OutputSystemCalls kPosixCalls = {PosixStreamType, PosixWrite, PosixCharset};
-
-}  // namespace
-
-OutputSystemCalls OutputCalls = kPosixCalls;
-
-const OutputSystemCalls& PlatformOutputCalls() { return kPosixCalls; }
 
 int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   // O_NONBLOCK keeps a FIFO from waiting for a writer; it has no effect on a regular file,
@@ -142,41 +140,27 @@ int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   return 0;
 }
 
-int PlatformRead(FileHandle handle, void* buffer, std::int32_t count, std::int32_t* got) {
+int PlatformRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* got) {
   *got = 0;
-  auto* bytes = static_cast<unsigned char*>(buffer);
-  while (*got < count) {
-    const ssize_t done = read(Fd(handle), bytes + *got, static_cast<std::size_t>(count - *got));
-    if (done < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
+  for (;;) {
+    const ssize_t done = read(Fd(handle), buffer, count);
+    if (done >= 0) {
+      *got = static_cast<std::size_t>(done);
+      return 0;
+    }
+    if (errno != EINTR) {
       return MapErrno(errno);
     }
-    if (done == 0) {
-      break;
-    }
-    *got += static_cast<std::int32_t>(done);
   }
-  return 0;
 }
 
-int PlatformSeek(FileHandle handle, std::int32_t position) {
+int PlatformSeek(FileHandle handle, std::int64_t position) {
   if (position < 0) {
     return kErrNegativeSeek;
   }
   if (lseek(Fd(handle), static_cast<off_t>(position), SEEK_SET) < 0) {
     return MapErrno(errno);
   }
-  return 0;
-}
-
-int PlatformTell(FileHandle handle, std::int32_t* position) {
-  const off_t here = lseek(Fd(handle), 0, SEEK_CUR);
-  if (here < 0) {
-    return MapErrno(errno);
-  }
-  *position = static_cast<std::int32_t>(static_cast<std::uint32_t>(here));
   return 0;
 }
 

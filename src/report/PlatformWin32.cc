@@ -37,10 +37,12 @@ HANDLE StandardHandle(int stream) {
   return GetStdHandle(stream == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
 }
 
+}  // namespace
+
 // A character device is a console (or the null device, where the bytes go nowhere). A console
 // shows the code page 437 bytes itself, so it needs no translation; it only has to be kept
 // from obeying control bytes that come from the input file.
-int Win32StreamType(int stream, StreamKind* kind) {
+int PlatformStreamType(int stream, StreamKind* kind) {
   const HANDLE handle = StandardHandle(stream);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
     return kErrInvalidHandle;
@@ -59,7 +61,7 @@ int Win32StreamType(int stream, StreamKind* kind) {
   }
 }
 
-int Win32Write(int stream, const void* bytes, std::size_t count, std::size_t* written) {
+int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t* written) {
   *written = 0;
   const HANDLE handle = StandardHandle(stream);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
@@ -73,9 +75,9 @@ int Win32Write(int stream, const void* bytes, std::size_t count, std::size_t* wr
   return 0;
 }
 
-TerminalCharset Win32Charset() { return TerminalCharset::kCp437; }
+TerminalCharset PlatformCharset() { return TerminalCharset::kCp437; }
 
-constexpr OutputSystemCalls kWin32Calls = {Win32StreamType, Win32Write, Win32Charset};
+namespace {
 
 // CharNextA with the signature the command line splitter steps with.
 const char* NextAnsiChar(const char* at) { return CharNextA(at); }
@@ -87,10 +89,6 @@ const char* NextAnsiChar(const char* at) { return CharNextA(at); }
 constexpr std::uint16_t kFloatingPointControl = 0x133F;
 
 }  // namespace
-
-OutputSystemCalls OutputCalls = kWin32Calls;
-
-const OutputSystemCalls& PlatformOutputCalls() { return kWin32Calls; }
 
 int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -108,43 +106,29 @@ int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   return 0;
 }
 
-int PlatformRead(FileHandle handle, void* buffer, std::int32_t count, std::int32_t* got) {
+int PlatformRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* got) {
   *got = 0;
-  auto* bytes = static_cast<unsigned char*>(buffer);
-  while (*got < count) {
-    DWORD done = 0;
-    if (!ReadFile(Native(handle), bytes + *got, static_cast<DWORD>(count - *got), &done, nullptr)) {
-      return LastError();
-    }
-    if (done == 0) {
-      break;
-    }
-    *got += static_cast<std::int32_t>(done);
+  DWORD done = 0;
+  if (!ReadFile(Native(handle), buffer, static_cast<DWORD>(count), &done, nullptr)) {
+    return LastError();
   }
+  *got = done;
   return 0;
 }
 
-int PlatformSeek(FileHandle handle, std::int32_t position) {
+int PlatformSeek(FileHandle handle, std::int64_t position) {
   if (position < 0) {
     return kErrNegativeSeek;
   }
-  // Without a high part the distance is a signed 32-bit number; positions up to 2 GiB - 1
-  // cannot be mistaken for INVALID_SET_FILE_POINTER.
-  if (SetFilePointer(Native(handle), position, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER) {
-    return LastError();
-  }
-  return 0;
-}
-
-int PlatformTell(FileHandle handle, std::int32_t* position) {
-  // With a high part the position 0xFFFFFFFF of a larger file is not taken for a failure.
-  LONG high = 0;
+  // The distance in two halves: positions of 4 GiB and more, and a low half of 0xFFFFFFFF,
+  // which alone would look like INVALID_SET_FILE_POINTER.
+  LONG high = static_cast<LONG>(static_cast<std::uint64_t>(position) >> 32);
+  const auto low = static_cast<LONG>(static_cast<std::uint32_t>(position));
   SetLastError(NO_ERROR);
-  const DWORD low = SetFilePointer(Native(handle), 0, &high, FILE_CURRENT);
-  if (low == INVALID_SET_FILE_POINTER && GetLastError() != NO_ERROR) {
+  if (SetFilePointer(Native(handle), low, &high, FILE_BEGIN) == INVALID_SET_FILE_POINTER &&
+      GetLastError() != NO_ERROR) {
     return LastError();
   }
-  *position = static_cast<std::int32_t>(low);
   return 0;
 }
 

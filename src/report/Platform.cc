@@ -1,0 +1,17 @@
+// The table of platform calls in force, starting with the platform's own functions.
+#include "report/Platform.h"
+
+namespace sondrax {
+
+namespace {
+constexpr PlatformCalls kPlatformDefaults = {
+    PlatformOpenRead, PlatformRead,       PlatformSeek,  PlatformFileSize,
+    PlatformClose,    PlatformStreamType, PlatformWrite, PlatformCharset,
+};
+}  // namespace
+
+PlatformCalls Platform = kPlatformDefaults;
+
+const PlatformCalls& PlatformDefaults() { return kPlatformDefaults; }
+
+}  // namespace sondrax

@@ -1,0 +1,236 @@
+#include "FakePlatform.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "Sondrax.h"
+#include "report/InputFile.h"
+#include "report/Output.h"
+
+namespace sondrax::test {
+
+namespace {
+
+// The handle of the open memory file; a platform handle never has this value here.
+constexpr FileHandle kMemoryHandle = -4242;
+
+struct FakeState {
+  FakeOptions Options;
+  RunResult* Result = nullptr;
+  MemoryFile File;
+  bool UseMemory = false;
+  std::int64_t Position = 0;  // the memory file's platform position
+  std::int64_t ReadAttempts = 0;
+  std::int64_t Accepted = 0;  // bytes standard output took
+};
+FakeState Fake;
+
+// One more platform call on the input; false once the call fuse has blown.
+bool CountCall() {
+  ++Fake.Result->InputCalls;
+  if (Fake.Options.CallLimit != 0 && Fake.Result->InputCalls > Fake.Options.CallLimit) {
+    Fake.Result->CallLimitReached = true;
+    return false;
+  }
+  return true;
+}
+
+bool IsMemory(FileHandle handle) { return Fake.UseMemory && handle == kMemoryHandle; }
+
+int FakeOpenRead(const std::string& path, FileHandle* handle) {
+  if (!CountCall()) {
+    return kFuseError;
+  }
+  if (!Fake.UseMemory || path != kMemoryFileName) {
+    return PlatformDefaults().OpenRead(path, handle);
+  }
+  if (Fake.Options.InputOpenError != 0) {
+    return Fake.Options.InputOpenError;
+  }
+  Fake.Position = 0;
+  *handle = kMemoryHandle;
+  return 0;
+}
+
+int FakeRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* got) {
+  *got = 0;
+  if (!CountCall()) {
+    return kFuseError;
+  }
+  if (!IsMemory(handle)) {
+    return PlatformDefaults().Read(handle, buffer, count, got);
+  }
+  if (Fake.ReadAttempts++ == Fake.Options.FailReadAt) {
+    return Fake.Options.ReadError;
+  }
+  const std::int64_t length = Fake.File.Size();
+  if (Fake.Position >= length) {
+    return 0;
+  }
+  std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(
+      static_cast<std::int64_t>(count), length - Fake.Position));
+  if (Fake.Options.MaxPerRead != 0) {
+    take = std::min(take, Fake.Options.MaxPerRead);
+  }
+  // The stored bytes, then the zeros of a sparse tail.
+  auto* out = static_cast<unsigned char*>(buffer);
+  const auto stored = static_cast<std::int64_t>(Fake.File.Bytes.size());
+  std::size_t from_bytes = 0;
+  if (Fake.Position < stored) {
+    from_bytes = static_cast<std::size_t>(
+        std::min<std::int64_t>(static_cast<std::int64_t>(take), stored - Fake.Position));
+    std::memcpy(out, Fake.File.Bytes.data() + Fake.Position, from_bytes);
+  }
+  std::memset(out + from_bytes, 0, take - from_bytes);
+  Fake.Position += static_cast<std::int64_t>(take);
+  *got = take;
+  return 0;
+}
+
+int FakeSeek(FileHandle handle, std::int64_t position) {
+  if (!CountCall()) {
+    return kFuseError;
+  }
+  if (!IsMemory(handle)) {
+    return PlatformDefaults().Seek(handle, position);
+  }
+  if (position < 0) {
+    return kErrNegativeSeek;
+  }
+  Fake.Position = position;
+  return 0;
+}
+
+int FakeFileSize(FileHandle handle, std::int64_t* size) {
+  if (!CountCall()) {
+    return kFuseError;
+  }
+  if (!IsMemory(handle)) {
+    return PlatformDefaults().FileSize(handle, size);
+  }
+  *size = Fake.File.Size();
+  return 0;
+}
+
+int FakeClose(FileHandle handle) {
+  if (!CountCall()) {
+    return kFuseError;
+  }
+  return IsMemory(handle) ? 0 : PlatformDefaults().Close(handle);
+}
+
+int FakeStreamType(int stream, StreamKind* kind) {
+  if (stream == 1) {
+    if (Fake.Options.OpenError != 0) {
+      return Fake.Options.OpenError;
+    }
+    *kind = Fake.Options.Kind;
+  } else {
+    *kind = Fake.Options.ErrKind;
+  }
+  return 0;
+}
+
+int FakeWrite(int stream, const void* bytes, std::size_t count, std::size_t* written) {
+  const auto* text = static_cast<const char*>(bytes);
+  *written = 0;
+  if (stream == 2) {
+    Fake.Result->Err.append(text, count);
+    *written = count;
+    return 0;
+  }
+  Fake.Result->OutWrites.push_back(count);
+  std::size_t take = count;
+  if (Fake.Options.MaxPerWrite != 0 && take > Fake.Options.MaxPerWrite) {
+    take = Fake.Options.MaxPerWrite;
+  }
+  if (Fake.Options.FailAfter >= 0) {
+    const std::int64_t room = Fake.Options.FailAfter - Fake.Accepted;
+    if (room <= 0) {
+      return Fake.Options.FailError;
+    }
+    if (static_cast<std::int64_t>(take) > room) {
+      take = static_cast<std::size_t>(room);
+    }
+  }
+  Fake.Result->Out.append(text, take);
+  Fake.Accepted += static_cast<std::int64_t>(take);
+  *written = take;
+  if (Fake.Options.Change && !Fake.Result->Changed &&
+      Fake.Result->Out.find(Fake.Options.Trigger) != std::string::npos) {
+    Fake.Result->Changed = true;
+    Fake.Options.Change(Fake.File);
+  }
+  return 0;
+}
+
+TerminalCharset FakeCharset() { return Fake.Options.Charset; }
+
+constexpr PlatformCalls kFakeCalls = {FakeOpenRead,   FakeRead,  FakeSeek,  FakeFileSize,
+                                      FakeClose,      FakeStreamType, FakeWrite, FakeCharset};
+
+void Install(const FakeOptions& options, RunResult* result, const MemoryFile* file) {
+  Fake = FakeState{};
+  Fake.Options = options;
+  Fake.Result = result;
+  Fake.UseMemory = file != nullptr;
+  if (file != nullptr) {
+    Fake.File = *file;
+  }
+  Platform = kFakeCalls;
+  FileWork = FileWorkRec{0, options.WorkLimit};
+}
+
+void Uninstall(RunResult* result) {
+  result->Operations = FileWork.Operations;
+  result->WorkLimitReached = FileWork.Limit != 0 && FileWork.Operations > FileWork.Limit;
+  FileWork = FileWorkRec{};
+  Platform = PlatformDefaults();
+  Fake = FakeState{};
+}
+
+}  // namespace
+
+std::uint64_t SystemCallBudget(std::int64_t file_length) {
+  return 16 + 3 * (static_cast<std::uint64_t>(file_length) / WindowMin + 4);
+}
+
+RunResult RunFake(const std::vector<std::string>& args, const MemoryFile& file,
+                  const FakeOptions& options) {
+  RunResult result;
+  Install(options, &result, &file);
+  result.Code = RunSondrax(args);
+  Uninstall(&result);
+  return result;
+}
+
+RunResult RunOnFile(const MemoryFile& file, const FakeOptions& options) {
+  return RunFake({"sondrax", kMemoryFileName}, file, options);
+}
+
+RunResult RunOnBytes(const std::string& bytes, const FakeOptions& options) {
+  return RunOnFile(MemoryFile{bytes, -1}, options);
+}
+
+RunResult RunCapture(const std::vector<std::string>& args, const FakeOptions& options) {
+  RunResult result;
+  Install(options, &result, nullptr);
+  result.Code = RunSondrax(args);
+  Uninstall(&result);
+  return result;
+}
+
+RunResult CaptureWrites(const std::function<void()>& body, const FakeOptions& options) {
+  RunResult result;
+  Install(options, &result, nullptr);
+  ResetOutput();
+  IoError = 0;
+  body();
+  FlushOutput();
+  result.Code = IoError;
+  IoError = 0;
+  Uninstall(&result);
+  return result;
+}
+
+}  // namespace sondrax::test
