@@ -40,6 +40,8 @@ SIZE_EDGES = [0, 1, 2, 3, 4, 7, 8, 16, 17, 18, 39, 40, 254, 255, 256, 274, 275,
 
 def seeds():
     files = {p.name: p.read_bytes() for p in sorted((ROOT / "tests" / "data").glob("*.wav"))}
+    # Loaded from its path, the seed module would leave a compiled copy in fuzz/__pycache__/.
+    sys.dont_write_bytecode = True
     source = importlib.util.spec_from_file_location("make_seeds", ROOT / "fuzz" / "make-seeds.py")
     module = importlib.util.module_from_spec(source)
     source.loader.exec_module(module)
