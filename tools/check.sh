@@ -32,9 +32,12 @@ cmake -S . -B build-win -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake >/dev/null
 cmake --build build-win -j "$jobs"
 # One 32-bit wine prefix for the run, made before the first test starts; no mono or gecko.
+# Everything wine writes stays in that directory: wineserver's socket directory goes to TMPDIR,
+# and winemenubuilder, which would add menu entries under $HOME, is switched off.
 wine_dir=$(mktemp -d "${TMPDIR:-/tmp}/sondrax-wine.XXXXXX")
-export WINEPREFIX="$wine_dir/prefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEPREFIX="$wine_dir/prefix" WINEARCH=win32 WINEDEBUG=-all TMPDIR="$wine_dir"
+export WINEDLLOVERRIDES="winemenubuilder.exe=d"
 trap 'wineserver -k 2>/dev/null || true; rm -rf "$wine_dir"' EXIT
-WINEDLLOVERRIDES="mscoree=;mshtml=" wineboot -i >/dev/null 2>&1
+WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mscoree=;mshtml=" wineboot -i >/dev/null 2>&1
 ctest --test-dir build-win --output-on-failure -j "$jobs" </dev/null
 tools/cross-check.sh build/sondrax build-win/sondrax.exe </dev/null

@@ -41,8 +41,9 @@ cleanup() {
 }
 trap cleanup EXIT
 if [ -z "${WINEPREFIX:-}" ]; then
+  # wineserver's socket directory goes to TMPDIR; winemenubuilder would write under $HOME.
   own_prefix="$work.wine"
-  export WINEPREFIX=$own_prefix
+  export WINEPREFIX=$own_prefix TMPDIR=$work WINEDLLOVERRIDES="winemenubuilder.exe=d"
   WINEARCH=win32 wineboot -i >/dev/null 2>&1
 fi
 
