@@ -706,9 +706,10 @@ class Terminal {
     }
   }
 
+  // The socket's directory (tmux-<uid>) lies in the test's directory, so none is left in /tmp.
   std::string Tmux(const std::string& arguments) {
-    return ShellOutput("TERM=xterm-256color LC_ALL=C.UTF-8 tmux -u -L " + socket_ + " " +
-                       arguments);
+    return ShellOutput("TERM=xterm-256color LC_ALL=C.UTF-8 TMUX_TMPDIR=" +
+                       Quote(test::TempPath("")) + " tmux -u -L " + socket_ + " " + arguments);
   }
   std::string socket_ = "sondrax-test-none";
   int runs_ = 0;
