@@ -72,16 +72,24 @@ int FakeRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* go
   if (Fake.Options.MaxPerRead != 0) {
     take = std::min(take, Fake.Options.MaxPerRead);
   }
-  // The stored bytes, then the zeros of a sparse tail.
+  // The stored bytes, the zeros of a sparse middle, then the tail.
   auto* out = static_cast<unsigned char*>(buffer);
-  const auto stored = static_cast<std::int64_t>(Fake.File.Bytes.size());
-  std::size_t from_bytes = 0;
-  if (Fake.Position < stored) {
-    from_bytes = static_cast<std::size_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(take), stored - Fake.Position));
-    std::memcpy(out, Fake.File.Bytes.data() + Fake.Position, from_bytes);
+  const std::int64_t tail_at = length - static_cast<std::int64_t>(Fake.File.Tail.size());
+  for (std::size_t i = 0; i < take;) {
+    const std::int64_t at = Fake.Position + static_cast<std::int64_t>(i);
+    const auto stored = static_cast<std::int64_t>(Fake.File.Bytes.size());
+    std::size_t piece = take - i;
+    if (at < stored) {
+      piece = std::min<std::size_t>(piece, static_cast<std::size_t>(stored - at));
+      std::memcpy(out + i, Fake.File.Bytes.data() + at, piece);
+    } else if (at >= tail_at) {
+      std::memcpy(out + i, Fake.File.Tail.data() + (at - tail_at), piece);
+    } else {
+      piece = std::min<std::size_t>(piece, static_cast<std::size_t>(tail_at - at));
+      std::memset(out + i, 0, piece);
+    }
+    i += piece;
   }
-  std::memset(out + from_bytes, 0, take - from_bytes);
   Fake.Position += static_cast<std::int64_t>(take);
   *got = take;
   return 0;
@@ -209,7 +217,7 @@ RunResult RunOnFile(const MemoryFile& file, const FakeOptions& options) {
 }
 
 RunResult RunOnBytes(const std::string& bytes, const FakeOptions& options) {
-  return RunOnFile(MemoryFile{bytes, -1}, options);
+  return RunOnFile(MemoryFile{bytes, -1, ""}, options);
 }
 
 RunResult RunCapture(const std::vector<std::string>& args, const FakeOptions& options) {

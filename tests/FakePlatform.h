@@ -17,12 +17,14 @@
 
 namespace sondrax::test {
 
-/// A file in memory: its first bytes, then zero bytes up to `Length` (-1: no more than them).
+/// A file in memory: its first bytes, then zero bytes up to `Length` (-1: no more than them),
+/// the last of which are `Tail` when it is given (the samples of a sparse file, then a chunk).
 struct MemoryFile {
   std::string Bytes;
   std::int64_t Length = -1;
+  std::string Tail;
   std::int64_t Size() const {
-    return Length >= 0 ? Length : static_cast<std::int64_t>(Bytes.size());
+    return Length >= 0 ? Length : static_cast<std::int64_t>(Bytes.size() + Tail.size());
   }
 };
 

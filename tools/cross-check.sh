@@ -187,11 +187,26 @@ wav two-lists.wav "$(pcm)$(chunk data "$(zeros 4)")$(chunk LIST \
   "$(txt INFO)$(chunk INAM "$(txt ab)")")$(chunk LIST "$(txt INFO)$(chunk ISFT "$(txt cd)")")"
 wav junk-after-data.wav "$(pcm)$(chunk data "$(zeros 4)")$(chunk junk "$(zeros 6)")"
 
-# Files of 2 GiB and a little less (sparse), as far as the program reads them.
+# Files of 2 GiB and a little less, and of 3 and 5 GiB (sparse), as far as the program reads
+# them: below 2 GiB sizes are signed, from 2 GiB on unsigned, with exact positions.
 wav large-2gib.wav "$(pcm)$(chunk data "" $((0x80000000 - 44)))" $((0x80000000 - 8))
 grow large-2gib.wav $((0x80000000))
 wav large-1.9gib.wav "$(pcm)$(chunk data "" $((0x7A000000 - 44)))" $((0x7A000000 - 8))
 grow large-1.9gib.wav $((0x7A000000))
+gib3=$((3 << 30))
+info="$(chunk LIST "$(txt INFO)$(chunk INAM "$(txt Title)\x00")")"
+wav large-3gib-info.wav "$(pcm)$(chunk data "" $gib3)" $((36 + gib3 + $(len "$info")))
+grow large-3gib-info.wav $((44 + gib3))
+printf "$info" >>"$files/large-3gib-info.wav"
+wav large-3gib-max-data.wav "$(pcm)$(chunk data "" $((0xFFFFFFFF)))" $((gib3 - 8))
+grow large-3gib-max-data.wav $gib3
+wav large-3gib-junk.wav "$(pcm)$(chunk JUNK "$(zeros 16)" $((0xFFFFFFF8)))$(chunk data "")"
+grow large-3gib-junk.wav $gib3
+# A writer that kept its sizes modulo 2^32.
+gib5=$((5 << 30))
+wav large-5gib-wrapped.wav "$(pcm)$(chunk data "" $(((gib5 - 44) & 0xFFFFFFFF)))" \
+  $(((gib5 - 8) & 0xFFFFFFFF))
+grow large-5gib-wrapped.wav $gib5
 
 cp "$root"/tests/data/*.wav "$files/"
 cp "$files/pcm16-stereo.wav" "$files/with blank.wav"
