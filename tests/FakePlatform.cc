@@ -220,6 +220,15 @@ RunResult RunOnBytes(const std::string& bytes, const FakeOptions& options) {
   return RunOnFile(MemoryFile{bytes, -1, ""}, options);
 }
 
+RunResult WithFake(const MemoryFile& file, const FakeOptions& options,
+                   const std::function<void()>& body) {
+  RunResult result;
+  Install(options, &result, &file);
+  body();
+  Uninstall(&result);
+  return result;
+}
+
 RunResult RunCapture(const std::vector<std::string>& args, const FakeOptions& options) {
   RunResult result;
   Install(options, &result, nullptr);

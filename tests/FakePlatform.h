@@ -95,6 +95,11 @@ RunResult RunFake(const std::vector<std::string>& args, const MemoryFile& file,
 RunResult RunOnBytes(const std::string& bytes, const FakeOptions& options = {});
 RunResult RunOnFile(const MemoryFile& file, const FakeOptions& options = {});
 
+/// Runs `body` (calls of the file operations on a file opened as kMemoryFileName) with the
+/// fake in place; the result counts its platform calls.
+RunResult WithFake(const MemoryFile& file, const FakeOptions& options,
+                   const std::function<void()>& body);
+
 /// Runs the whole program in-process on `args`, the file from the platform itself.
 RunResult RunCapture(const std::vector<std::string>& args, const FakeOptions& options = {});
 
