@@ -109,7 +109,7 @@ void ReadBody(unsigned char* dest, std::int32_t capacity, std::int64_t size) {
     const std::int64_t body_end = Sum(CurrentPosChecked(), size - capacity);
     const std::int64_t total = TotalSizeChecked();
     if (body_end < 0 || body_end > total) {
-      IoError = 100;
+      IoError = kErrShortRead;
       CheckIo();
     }
     SeekTo(File(), body_end);
@@ -156,7 +156,7 @@ void PassOverChunk(const unsigned char* header) {
   if (std::memcmp(header, kEmpty, 8) == 0) {
     const std::int64_t zeros = ZeroRunLength(File());
     CheckIo();
-    SeekTo(File(), CurrentPos(File()) + zeros / 8 * 8);
+    SeekTo(File(), CurrentPosChecked() + zeros / 8 * 8);
     CheckIo();
   }
 }
