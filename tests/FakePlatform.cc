@@ -92,7 +92,10 @@ int FakeRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* go
     } else if (at >= tail_at) {
       std::memcpy(out + i, Fake.File.Tail.data() + (at - tail_at), piece);
     } else {
-      piece = std::min<std::size_t>(piece, static_cast<std::size_t>(tail_at - at));
+      // The distance is taken in 64 bits: it may be 4 GiB or more, which a 32-bit size_t
+      // would wrap.
+      piece = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(piece),
+                                                              tail_at - at));
       std::memset(out + i, 0, piece);
     }
     i += piece;
