@@ -37,11 +37,18 @@ bool CountCall() {
 
 bool IsMemory(FileHandle handle) { return Fake.UseMemory && handle == kMemoryHandle; }
 
+// The run opens the full path of its argument: on Windows kMemoryFileName becomes
+// "C:\memory\input.wav" on the current drive.
+bool IsMemoryFileName(const std::string& path) {
+  std::string full;
+  return path == kMemoryFileName || (PlatformFullPath(kMemoryFileName, &full) == 0 && path == full);
+}
+
 int FakeOpenRead(const std::string& path, FileHandle* handle) {
   if (!CountCall()) {
     return kFuseError;
   }
-  if (!Fake.UseMemory || path != kMemoryFileName) {
+  if (!Fake.UseMemory || !IsMemoryFileName(path)) {
     return PlatformDefaults().OpenRead(path, handle);
   }
   if (Fake.Options.InputOpenError != 0) {

@@ -162,7 +162,11 @@ std::string TempPath(const std::string& name) {
     std::error_code ignored;
     std::filesystem::create_directories(directory, ignored);
   }
+#ifdef _WIN32
+  return directory + "\\" + name;  // as the system's full path of the file would spell it
+#else
   return directory + "/" + name;
+#endif
 }
 
 std::string WriteTempFile(const std::string& name, const std::string& bytes) {
