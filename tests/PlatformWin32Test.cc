@@ -189,13 +189,18 @@ TEST_F(StandardHandles, DeviceTypeDecidesHowBytesAreHandedOver) {
   ASSERT_EQ(PlatformDefaults().StreamType(1, &kind), 0);
   EXPECT_EQ(kind, StreamKind::kFileOrPipe);
 
-  // The null device is a character device like a console; it shows nothing either way.
+  // The null device is a character device, but not a console: nobody watches it, so it gets
+  // the exact bytes (statement by statement), through WriteFile.
   const HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   SetStdHandle(STD_OUTPUT_HANDLE, nul);
   ASSERT_EQ(PlatformDefaults().StreamType(1, &kind), 0);
-  EXPECT_EQ(kind, StreamKind::kTerminal);
-  EXPECT_EQ(PlatformDefaults().Charset(), TerminalCharset::kCp437);
+  EXPECT_EQ(kind, StreamKind::kCharDevice);
+  std::size_t written = 0;
+  EXPECT_EQ(PlatformDefaults().Write(1, "\xFB\xE2\x95", 3, &written), 0);
+  EXPECT_EQ(written, 3u);
+  // A console is written as UTF-16, so the output layer hands it UTF-8.
+  EXPECT_EQ(PlatformDefaults().Charset(), TerminalCharset::kUtf8);
 
   SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
   EXPECT_NE(PlatformDefaults().StreamType(1, &kind), 0);

@@ -80,9 +80,9 @@ enum class StreamKind {
 
 /// What a terminal can display; decides how code page 437 bytes are shown on it.
 enum class TerminalCharset {
-  kUtf8,
+  kUtf8,  // a UTF-8 terminal, or a Windows console (written as UTF-16 by PlatformWrite)
   kOther,
-  kCp437,  // a console that shows code page 437 bytes itself (Windows)
+  kCp437,  // a console that shows code page 437 bytes itself
 };
 
 /// Returns 0 and sets *kind for standard stream 1 (output) or 2 (error), or an error number
@@ -90,10 +90,12 @@ enum class TerminalCharset {
 int PlatformStreamType(int stream, StreamKind* kind);
 
 /// One write attempt to stream 1 or 2. Sets *written (may be fewer than count). Returns 0 or
-/// an error number. Interrupted calls are retried inside.
+/// an error number. Interrupted calls are retried inside. On Windows a stream that is a
+/// console takes UTF-8 text, which it shows whatever the console's code page.
 int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t* written);
 
-/// The character set a terminal shows, from the locale settings.
+/// The character set a terminal shows: from the locale settings on POSIX; on Windows a
+/// console always takes UTF-8 (see PlatformWrite).
 TerminalCharset PlatformCharset();
 
 // ---- The table of platform calls --------------------------------------------------------
