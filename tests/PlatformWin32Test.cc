@@ -153,6 +153,21 @@ TEST(Win32Module, NameIsTheTextAfterTheLastBackslash) {
   EXPECT_EQ(PlatformModuleName(), "sondrax_tests.exe");
 }
 
+// ---- The file name on a console -----------------------------------------------------------
+
+TEST(Win32UserText, AnsiNamesBecomeUtf8WithoutC1Codes) {
+  if (GetACP() != 1252) {
+    GTEST_SKIP() << "the names are spelt in code page 1252";
+  }
+  EXPECT_EQ(PlatformUserTextUtf8("C:\\M\xFCller \x80.wav"), "C:\\Müller €.wav");
+  // Code page 1252 gives these five bytes the code points of C1 controls (0x90 is DCS, 0x9D
+  // is OSC); 0x9B is a letter there, not CSI.
+  EXPECT_EQ(PlatformUserTextUtf8("\x81\x8D\x8F\x90\x9D\x9B"), "?????›");
+  // Control bytes stay: the output layer shows them as their glyphs.
+  EXPECT_EQ(PlatformUserTextUtf8(std::string("a\x1B[0m\x00b", 7)), std::string("a\x1B[0m\x00b", 7));
+  EXPECT_EQ(PlatformUserTextUtf8(""), "");
+}
+
 // ---- Standard output ----------------------------------------------------------------------
 
 // Points standard output (and standard error) at other handles for one test.

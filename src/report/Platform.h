@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sondrax {
@@ -98,6 +99,11 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
 /// console always takes UTF-8 (see PlatformWrite).
 TerminalCharset PlatformCharset();
 
+/// A text the user gave the program (the file name) in UTF-8, for a terminal of charset kUtf8:
+/// on POSIX its bytes are the terminal's own already and come back unchanged; on Windows they
+/// are in the ANSI code page and are converted.
+std::string PlatformUserTextUtf8(std::string_view text);
+
 // ---- The table of platform calls --------------------------------------------------------
 
 /// Every system call the report makes on its input file and its standard streams, in one
@@ -113,6 +119,7 @@ struct PlatformCalls {
   int (*StreamType)(int stream, StreamKind* kind);
   int (*Write)(int stream, const void* bytes, std::size_t count, std::size_t* written);
   TerminalCharset (*Charset)();
+  std::string (*UserTextUtf8)(std::string_view text);
 };
 
 /// The table in force.

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CommandLine.h"
@@ -140,6 +141,36 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
 }
 
 TerminalCharset PlatformCharset() { return TerminalCharset::kUtf8; }
+
+// The command line and the full path are in the ANSI code page.
+std::string PlatformUserTextUtf8(std::string_view text) {
+  if (text.empty()) {
+    return std::string();
+  }
+  const int size = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  if (units <= 0) {
+    return std::string(text);
+  }
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), units);
+  for (wchar_t& c : wide) {
+    // The ANSI code page gives a few bytes the code points of C1 control codes (0x81, 0x8D,
+    // 0x8F, 0x90 and 0x9D in code page 1252): shown as '?', as on a terminal of 8-bit
+    // characters, so that they cannot act on a console that takes escape sequences.
+    if (c >= 0x80 && c < 0xA0) {
+      c = L'?';
+    }
+  }
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) {
+    return std::string(text);
+  }
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, utf8.data(), length, nullptr, nullptr);
+  return utf8;
+}
 
 namespace {
 
