@@ -184,8 +184,12 @@ int FakeWrite(int stream, const void* bytes, std::size_t count, std::size_t* wri
 
 TerminalCharset FakeCharset() { return Fake.Options.Charset; }
 
-constexpr PlatformCalls kFakeCalls = {FakeOpenRead,   FakeRead,  FakeSeek,  FakeFileSize,
-                                      FakeClose,      FakeStreamType, FakeWrite, FakeCharset};
+// The fake terminal is a UTF-8 terminal whose user texts are UTF-8 too, on every platform.
+std::string FakeUserTextUtf8(std::string_view text) { return std::string(text); }
+
+constexpr PlatformCalls kFakeCalls = {FakeOpenRead, FakeRead,    FakeSeek,
+                                      FakeFileSize, FakeClose,   FakeStreamType,
+                                      FakeWrite,    FakeCharset, FakeUserTextUtf8};
 
 void Install(const FakeOptions& options, RunResult* result, const MemoryFile* file) {
   Fake = FakeState{};

@@ -119,6 +119,10 @@ TerminalCharset PlatformCharset() {
   return TerminalCharset::kOther;
 }
 
+// A name from the command line is in the locale's character set already, which is what the
+// terminal shows.
+std::string PlatformUserTextUtf8(std::string_view text) { return std::string(text); }
+
 int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   // O_NONBLOCK keeps a FIFO from waiting for a writer; it has no effect on a regular file,
   // and anything that is not a regular file is refused right after.
