@@ -293,8 +293,14 @@ for file in "${files[@]}"; do
       continue
     fi
     # shellcheck disable=SC2086  # the peer's command is split into its words on purpose
-    if ! $command "$file" >/dev/null 2>&1; then
-      notes+=("$name: fails on this file")
+    status=0
+    timeout 10 $command "$file" >/dev/null 2>&1 || status=$?
+    if [ "$status" != 0 ]; then
+      if [ "$status" = 124 ]; then
+        notes+=("$name: over 10 s on this file, not timed")
+      else
+        notes+=("$name: fails on this file")
+      fi
       continue
     fi
     add "$name" pipe "$command"
