@@ -308,5 +308,6 @@ for path in "$files"/*.wav; do
   fi
 done
 
-echo "cross-check of $(basename "$(dirname "$other")")/$(basename "$other"): $passed passed, $failed failed"
+echo "cross-check of $(basename "$(dirname "$other")")/$(basename "$other"):" \
+  "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]
