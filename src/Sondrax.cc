@@ -5,6 +5,7 @@
 
 #include "HexFuncs.h"
 #include "UTypes.h"
+#include "report/Extended.h"
 #include "report/InputFile.h"
 #include "report/Output.h"
 
@@ -400,8 +401,7 @@ void PlayTimeLine() {
                      CodeLocation(__FILE__, __LINE__));
   }
   // The quotient in extended precision, rounded to double when stored.
-  Run.PlayTime =
-      static_cast<double>(static_cast<long double>(size) / static_cast<long double>(rate));
+  Run.PlayTime = PlayTimeQuotient(size, rate);
 
   WriteField(Label(" \"data\" chunk size  : "), size);
 

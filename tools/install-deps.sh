@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing Sondrax needs, where it is missing (Debian/Ubuntu).
-# Usage: tools/install-deps.sh [core]   (core: only what the Linux build needs, no Windows)
+# Usage: tools/install-deps.sh [core]   (core: only what the Linux build needs: no Windows
+#                                         build, no Linux cross-builds)
 set -euo pipefail
 
 want=(cmake ninja-build g++ clang libgtest-dev googletest)
@@ -12,6 +13,9 @@ want+=(libclang-rt-14-dev tmux bsdutils python3)
 add_i386=false
 if [ "${1:-}" != core ]; then
   want+=(g++-mingw-w64-i686-posix wine wine32:i386)
+  # The Linux cross-builds: Debian's cross compilers, and qemu's user-mode emulators to run them.
+  want+=(g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-s390x-linux-gnu g++-riscv64-linux-gnu)
+  want+=(qemu-user-static)
   dpkg --print-foreign-architectures | grep -qx i386 || add_i386=true
 fi
 missing=()

@@ -182,7 +182,7 @@ void WritePadded(std::string_view text, std::int32_t width, TextSource source) {
   WriteRightAligned(text, width, source);
 }
 
-void WriteFixed(long double x, std::int32_t width, std::int32_t decimals) {
+void WriteFixed(double x, std::int32_t width, std::int32_t decimals) {
   WriteRightAligned(FixedText(x, decimals), width, TextSource::kProgram);
 }
 

@@ -201,19 +201,29 @@ int PlatformFullPath(const std::string& name, std::string* full_path) {
   return 0;
 }
 
+namespace {
+
+std::string ProgramName;  // argv[0], kept by PlatformArguments
+
+}  // namespace
+
 std::string PlatformModuleName() {
   char path[4096];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-  if (length <= 0) {
-    return "sondrax";
+  if (length > 0) {
+    return BaseName(std::string(path, static_cast<std::size_t>(length)));
   }
-  return BaseName(std::string(path, static_cast<std::size_t>(length)));
+  // No /proc (another Unix, or a container without it): the name the program was started by.
+  return ProgramName.empty() ? "sondrax" : BaseName(ProgramName);
 }
 
 std::vector<std::string> PlatformArguments(int argc, char** argv) {
   std::vector<std::string> arguments;
   for (int i = 0; i < argc; ++i) {
     arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
+  }
+  if (!arguments.empty()) {
+    ProgramName = arguments[0];
   }
   return arguments;
 }
