@@ -1,0 +1,29 @@
+# The WebAssembly build (emcmake cmake -S . -B build-web): the core of the program as one
+# JavaScript file with the WebAssembly module inside, in site/.
+
+# Linking runs emscripten's JavaScript optimiser under node, which needs the acorn modules
+# Debian installs in /usr/share/nodejs; node does not look there by itself.
+if(EXISTS /usr/share/nodejs/acorn AND NOT "$ENV{NODE_PATH}" MATCHES "/usr/share/nodejs")
+  set(CMAKE_CXX_LINKER_LAUNCHER ${CMAKE_COMMAND} -E env
+      "NODE_PATH=/usr/share/nodejs:$ENV{NODE_PATH}")
+endif()
+
+set(SONDRAX_SITE ${CMAKE_BINARY_DIR}/site)
+
+add_executable(sondrax_web src/WebMain.cc)
+target_link_libraries(sondrax_web PRIVATE sondrax_core)
+set_target_properties(sondrax_web PROPERTIES
+  OUTPUT_NAME sondrax
+  RUNTIME_OUTPUT_DIRECTORY ${SONDRAX_SITE})
+# One file, compiled synchronously: the page's worker loads it with importScripts, and node
+# loads it with require for the tests, both without fetching anything more. No file system:
+# the platform layer reads from the page's File and hands the output bytes to the page.
+target_link_options(sondrax_web PRIVATE
+  -sMODULARIZE=1
+  -sEXPORT_NAME=SondraxModule
+  -sSINGLE_FILE=1
+  -sWASM_ASYNC_COMPILATION=0
+  -sENVIRONMENT=worker,node
+  -sFILESYSTEM=0
+  -sEXPORTED_FUNCTIONS=_SondraxReport
+  -sEXPORTED_RUNTIME_METHODS=ccall)
