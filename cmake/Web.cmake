@@ -1,5 +1,6 @@
-# The WebAssembly build (emcmake cmake -S . -B build-web): the core of the program as one
-# JavaScript file with the WebAssembly module inside, in site/.
+# The WebAssembly build and the page (emcmake cmake -S . -B build-web): the core of the program
+# as one JavaScript file with the WebAssembly module inside, and the page's own files from web/
+# beside it in site/, ready to be served as they are.
 
 # Linking runs emscripten's JavaScript optimiser under node, which needs the acorn modules
 # Debian installs in /usr/share/nodejs; node does not look there by itself.
@@ -27,3 +28,14 @@ target_link_options(sondrax_web PRIVATE
   -sFILESYSTEM=0
   -sEXPORTED_FUNCTIONS=_SondraxReport
   -sEXPORTED_RUNTIME_METHODS=ccall)
+
+set(SONDRAX_PAGE_FILES index.html style.css app.js report-text.js worker.js)
+set(SONDRAX_PAGE_OUTPUTS)
+foreach(page_file IN LISTS SONDRAX_PAGE_FILES)
+  add_custom_command(OUTPUT ${SONDRAX_SITE}/${page_file}
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/web/${page_file}
+            ${SONDRAX_SITE}/${page_file}
+    DEPENDS ${PROJECT_SOURCE_DIR}/web/${page_file})
+  list(APPEND SONDRAX_PAGE_OUTPUTS ${SONDRAX_SITE}/${page_file})
+endforeach()
+add_custom_target(sondrax_page ALL DEPENDS ${SONDRAX_PAGE_OUTPUTS})
