@@ -1,5 +1,5 @@
 // The page: files chosen, dropped or linked with ?file=URL go to the program in a worker one at
-// a time, and each report is shown as a code page 437 console shows it.
+// a time, and each report is shown as a console shows it.
 import { consoleLines, consoleText, isErrorLine } from "./report-text.js";
 
 const reports = document.getElementById("reports");
@@ -86,9 +86,9 @@ function showFailure(view, message) {
 }
 
 // The report text, one line after the other; the lines that name a fault of the file stand out.
-function reportBlock(bytes) {
+function reportBlock(text) {
   const block = element("pre", "text");
-  const { lines, ended } = consoleLines(bytes);
+  const { lines, ended } = consoleLines(text);
   lines.forEach((line, i) => {
     const end = i < lines.length - 1 || ended ? "\n" : "";
     if (isErrorLine(line)) {
@@ -100,7 +100,7 @@ function reportBlock(bytes) {
   return block;
 }
 
-function showReport(view, { exitCode, stdout, stderr, bytesRead, milliseconds }) {
+function showReport(view, { exitCode, stdout, shownOut, shownErr, bytesRead, milliseconds }) {
   const root = view.root;
   root.dataset.exitCode = String(exitCode);
   root.dataset.bytesRead = String(bytesRead);
@@ -114,13 +114,13 @@ function showReport(view, { exitCode, stdout, stderr, bytesRead, milliseconds })
   save.title = "The exact bytes of the report: code page 437 with CR LF line ends";
   const status = element("output");
   actions.append(copy, save, status);
-  root.append(actions, reportBlock(stdout));
+  root.append(actions, reportBlock(shownOut));
 
-  let text = consoleText(stdout);
-  if (stderr.length > 0) {
-    const fatal = element("pre", "fatal", consoleText(stderr));
-    root.append(fatal);
-    text += consoleText(stderr);
+  // Copying gives the text as shown, the fatal error text included, as a console shows both.
+  let text = consoleText(shownOut);
+  if (shownErr.length > 0) {
+    root.append(element("pre", "fatal", consoleText(shownErr)));
+    text += consoleText(shownErr);
   }
 
   copy.onclick = () => copyText(text, status);

@@ -1,4 +1,4 @@
-// The program itself, in a worker: one report at a time on the File the page posts.
+// The program itself, in a worker: the report on each File the page posts.
 //
 // The program reads its file through a window of at most 1 MiB, so each read it asks for is
 // one Blob.slice of just those bytes, read synchronously (FileReaderSync exists only in
@@ -42,26 +42,45 @@ function joined(pieces) {
   return all;
 }
 
-onmessage = ({ data: { file } }) => {
+// One run on `file`: its exit code and what it wrote to each stream.
+function report(file, asShown) {
   input = file;
   output = { 1: [], 2: [] };
-  bytesRead = 0;
-  const start = performance.now();
-  let exitCode;
   try {
-    exitCode = sondrax.ccall("SondraxReport", "number", ["string"], [file.name]);
+    const exitCode = sondrax.ccall(
+      "SondraxReport", "number", ["string", "number"], [file.name, asShown ? 1 : 0]);
+    return { exitCode, stdout: joined(output[1]), stderr: joined(output[2]) };
+  } finally {
+    input = null;
+  }
+}
+
+// Each file is reported twice: once for the exact bytes of the report (to save), once as a
+// UTF-8 terminal receives it (to show). A report costs a few reads of the file, so the second
+// run costs as little as the first.
+onmessage = ({ data: { file } }) => {
+  try {
+    bytesRead = 0;
+    const start = performance.now();
+    const exact = report(file, false);
+    const milliseconds = performance.now() - start;
+    const read = bytesRead;
+    const shown = report(file, true);
+    const utf8 = new TextDecoder();
+    postMessage(
+      {
+        exitCode: exact.exitCode,
+        stdout: exact.stdout,
+        shownOut: utf8.decode(shown.stdout),
+        shownErr: utf8.decode(shown.stderr),
+        bytesRead: read,
+        milliseconds,
+      },
+      [exact.stdout.buffer],
+    );
   } catch (error) {
     // A fault of the program itself (the module has stopped): the page starts a new worker.
     postMessage({ failure: String(error) });
     close();
-    return;
-  } finally {
-    input = null;
   }
-  const stdout = joined(output[1]);
-  const stderr = joined(output[2]);
-  postMessage(
-    { exitCode, stdout, stderr, bytesRead, milliseconds: performance.now() - start },
-    [stdout.buffer, stderr.buffer],
-  );
 };
