@@ -39,3 +39,19 @@ foreach(page_file IN LISTS SONDRAX_PAGE_FILES)
   list(APPEND SONDRAX_PAGE_OUTPUTS ${SONDRAX_SITE}/${page_file})
 endforeach()
 add_custom_target(sondrax_page ALL DEPENDS ${SONDRAX_PAGE_OUTPUTS})
+
+# The tests of the module and the page. They compare with the native program's output, so they
+# need its build; the page's tests also need playwright-core in tests/web/node_modules
+# (tools/install-deps.sh installs it).
+if(SONDRAX_TESTS)
+  set(SONDRAX_NATIVE_PROGRAM ${PROJECT_SOURCE_DIR}/build/sondrax CACHE FILEPATH
+      "The native sondrax whose output the module and the page must reproduce")
+  find_program(SONDRAX_NODE node REQUIRED)
+  enable_testing()
+  foreach(web_test core)
+    add_test(NAME web_${web_test}
+      COMMAND ${SONDRAX_NODE} --test ${PROJECT_SOURCE_DIR}/tests/web/${web_test}.test.mjs)
+    set_tests_properties(web_${web_test} PROPERTIES ENVIRONMENT
+      "SONDRAX_SITE=${SONDRAX_SITE};SONDRAX_NATIVE=${SONDRAX_NATIVE_PROGRAM}")
+  endforeach()
+endif()
