@@ -48,7 +48,7 @@ if(SONDRAX_TESTS)
       "The native sondrax whose output the module and the page must reproduce")
   find_program(SONDRAX_NODE node REQUIRED)
   enable_testing()
-  foreach(web_test core)
+  foreach(web_test core page)
     add_test(NAME web_${web_test}
       COMMAND ${SONDRAX_NODE} --test ${PROJECT_SOURCE_DIR}/tests/web/${web_test}.test.mjs)
     set_tests_properties(web_${web_test} PROPERTIES ENVIRONMENT

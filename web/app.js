@@ -12,6 +12,7 @@ const chooser = document.getElementById("files");
 const queue = []; // views waiting for their report, in order
 let worker = null;
 let running = null; // the view whose file the worker has
+let unavailable = false; // the program could not be loaded
 
 function startWorker() {
   worker = new Worker("worker.js");
@@ -34,6 +35,8 @@ function startWorker() {
   };
   worker.onerror = (event) => {
     event.preventDefault();
+    unavailable = true;
+    loading.hidden = false;
     loading.textContent = "The program could not be loaded. Reload the page to try again.";
     loading.classList.add("failure");
     for (const view of [running, ...queue.splice(0)]) {
@@ -73,6 +76,10 @@ function createView(name) {
 }
 
 function addFile(view, file) {
+  if (unavailable) {
+    showFailure(view, "The program could not be loaded.");
+    return;
+  }
   view.file = file;
   view.facts.textContent = `${byteCount(file.size)} · reading…`;
   queue.push(view);
