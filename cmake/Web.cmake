@@ -54,4 +54,7 @@ if(SONDRAX_TESTS)
     set_tests_properties(web_${web_test} PROPERTIES ENVIRONMENT
       "SONDRAX_SITE=${SONDRAX_SITE};SONDRAX_NATIVE=${SONDRAX_NATIVE_PROGRAM}")
   endforeach()
+  # A look at the page with two reports, kept in the build directory.
+  set_property(TEST web_page APPEND PROPERTY ENVIRONMENT
+    "SONDRAX_SCREENSHOT=${CMAKE_BINARY_DIR}/page.png")
 endif()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Builds Sondrax and runs every test: the optimised build with GCC, and an
-# AddressSanitizer + UndefinedBehaviorSanitizer build with Clang; the sanitizer build on
-# mutated files and a bounded libFuzzer run; then the 32-bit Windows build, its tests under
-# wine, and the cross-check of the Linux and Windows programs.
+# Builds Sondrax and runs every test: the optimised build with GCC; the WebAssembly build
+# and the page, under node and in Chromium; an AddressSanitizer + UndefinedBehaviorSanitizer
+# build with Clang; the sanitizer build on mutated files and a bounded libFuzzer run; then the
+# 32-bit Windows build, its tests under wine, and the cross-check of the Linux and Windows
+# programs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,6 +14,14 @@ echo "== Release build (GCC)"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=g++ >/dev/null
 cmake --build build -j "$jobs"
 ctest --test-dir build --output-on-failure -j "$jobs"
+
+echo "== WebAssembly build and the page (emscripten; node, and Chromium with playwright-core)"
+web_start=$SECONDS
+emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONDRAX_TESTS=ON \
+  -DSONDRAX_NATIVE_PROGRAM="$PWD/build/sondrax" >/dev/null
+cmake --build build-web -j "$jobs"
+ctest --test-dir build-web --output-on-failure -j "$jobs"
+echo "   the WebAssembly stage took $((SECONDS - web_start)) s (screenshot: build-web/page.png)"
 
 echo "== Sanitizer build (Clang, ASan + UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
