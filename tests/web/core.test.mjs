@@ -37,8 +37,9 @@ test("every file gives the native program's bytes, to a pipe and to a terminal",
 });
 
 test("a large file costs the windows the report reads, not its length", async (t) => {
-  for (const length of [1.5 * GiB, 3 * GiB, 5 * GiB]) {
-    await t.test(`${length / GiB} GiB`, () => {
+  // The last one is as long as a data chunk can make a file: its INFO list lies beyond 2^32.
+  for (const length of [1.5 * GiB, 3 * GiB, 4 * GiB + 64]) {
+    await t.test(`${length} bytes`, () => {
       const path = join(dir, `sparse-${length}.wav`);
       writeSparseWave(path, length);
       const host = fileHost();

@@ -131,6 +131,7 @@ export function writeSparseWave(path, length) {
   const list = infoList([["INAM", "Long recording"], ["ICMT", "sparse"]]);
   const header = wave(chunk("fmt ", pcmFormat()), chunk("data", Buffer.alloc(0)));
   const dataSize = length - header.length - list.length;
+  if (dataSize < 0 || dataSize > 0xffffffff) throw new Error(`no data chunk fits ${length} bytes`);
   header.writeUInt32LE((length - 8) >>> 0, 4);
   header.writeUInt32LE(dataSize >>> 0, header.length - 4);
   const fd = openSync(path, "w");
