@@ -263,6 +263,30 @@ test("a page that cannot load the program says so for every file", async (t) => 
   assert.match(await article.textContent(), /could not be loaded/);
 });
 
+test("a file the program fails on is marked, and the next file gets a fresh worker",
+  async (t) => {
+    const context = await browser.newContext();
+    t.after(() => context.close());
+    // The first worker's program stops on every file, as a WebAssembly trap would stop it.
+    let loads = 0;
+    await context.route("**/sondrax.js", (route) => {
+      if (loads++ > 0) return route.continue();
+      return route.fulfill({
+        contentType: "text/javascript",
+        body: "function SondraxModule() { return { ccall() { throw new Error('trapped'); } }; }",
+      });
+    });
+    const page = await context.newPage();
+    await page.goto(`${origin}/`);
+    const names = ["pcm8-mono-odd.wav", "alaw.wav"];
+    await page.setInputFiles("#files", names.map((name) => join(filesDir, name)));
+    const articles = page.locator("article.report");
+    await articles.nth(0).locator(":scope[data-state=failed]").waitFor();
+    assert.match(await articles.nth(0).textContent(), /program failed on this file: Error: trapped/);
+    assert.deepEqual(await shownReport(articles.nth(1)), expectedReport(join(filesDir, names[1])));
+    assert.equal(loads, 2);
+  });
+
 test("no page asked for anything outside its origin", () => {
   assert.deepEqual(foreign, []);
 });
