@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # Builds Sondrax and runs every test: the optimised build with GCC, and its extended arithmetic
-# against the x87 unit on ten million play times; an AddressSanitizer +
-# UndefinedBehaviorSanitizer build with Clang; the sanitizer build on mutated files and a
-# bounded libFuzzer run; the 32-bit Windows build, its tests under wine, and the cross-check of
-# the Linux and Windows programs; then the Linux cross-builds for aarch64, armhf, s390x and
-# riscv64 under qemu, with their tests (riscv64: the executable alone) and the cross-check.
+# against the x87 unit on ten million play times; the WebAssembly build and the page, under node
+# and in Chromium; an AddressSanitizer + UndefinedBehaviorSanitizer build with Clang; the
+# sanitizer build on mutated files and a bounded libFuzzer run; the 32-bit Windows build, its
+# tests under wine, and the cross-check of the Linux and Windows programs; then the Linux
+# cross-builds for aarch64, armhf, s390x and riscv64 under qemu, with their tests (riscv64: the
+# executable alone) and the cross-check.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,6 +23,14 @@ if [ -x build/tests/sondrax_x87_compare ]; then
 else
   echo "(not an x86 host: no x87 unit to compare with; the known-answer tests stand in)"
 fi
+
+echo "== WebAssembly build and the page (emscripten; node, and Chromium with playwright-core)"
+web_start=$SECONDS
+emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONDRAX_TESTS=ON \
+  -DSONDRAX_NATIVE_PROGRAM="$PWD/build/sondrax" >/dev/null
+cmake --build build-web -j "$jobs"
+ctest --test-dir build-web --output-on-failure -j "$jobs"
+echo "   the WebAssembly stage took $((SECONDS - web_start)) s (screenshot: build-web/page.png)"
 
 echo "== Sanitizer build (Clang, ASan + UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
