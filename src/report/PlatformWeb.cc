@@ -187,4 +187,7 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
 
 TerminalCharset PlatformCharset() { return TerminalCharset::kOther; }
 
+// The page hands the file's name over as UTF-8, which is what a terminal of kUtf8 takes.
+std::string PlatformUserTextUtf8(std::string_view text) { return std::string(text); }
+
 }  // namespace sondrax
