@@ -4,7 +4,7 @@
 #   bench/run.sh [--dynamic] [--strace]
 #
 # Builds Sondrax (Release, build-bench/), a floor program (static C: opens the file and reads
-# 64 bytes) and a helper that measures peak memory, writes three WAVE files, times every
+# 64 bytes) and a helper that measures peak memory, writes seven WAVE files, times every
 # program on every file with hyperfine and prints one table per file. hyperfine times one
 # program after the other, so a machine whose load changes favours some of them; the whole
 # row list is therefore timed in several rounds, and each figure is the median over the rounds:
@@ -154,7 +154,46 @@ gib=$((1 << 30))
 wav_header $((gib - 44)) 0 2 44100 16 >"$sparse"
 truncate -s "$gib" "$sparse"
 
-files=("$pcm" "$tagged" "$sparse")
+# 3 GiB of samples in a hole, then the same INFO list: a file of more than 2 GiB is reported in
+# full, and no slower than a small one.
+sparse3=$data/sparse-3g-tagged.wav
+gib3=$((3 << 30))
+wav_header "$gib3" $((8 + list_size)) 2 44100 16 >"$sparse3"
+truncate -s $((44 + gib3)) "$sparse3"
+cat "$list" >>"$sparse3"
+
+# A header that was never updated after the recording stopped (a crashed recorder): 1000
+# bytes of samples, then 64 MiB of zero bytes (digital silence, really on disk), which the LIST
+# search walks as empty chunks; and the same with a 1 GiB hole.
+zero_tail=$data/zero-tail-64m.wav
+if [ ! -s "$zero_tail" ]; then
+  { wav_header 1000 0 2 44100 16; head -c 1000 "$samples"; head -c $((64 << 20)) /dev/zero; } \
+    >"$zero_tail"
+fi
+zero_tail_sparse=$data/zero-tail-1g.wav
+{ wav_header 1000 0 2 44100 16; head -c 1000 "$samples"; } >"$zero_tail_sparse"
+truncate -s "$gib" "$zero_tail_sparse"
+
+# 100,000 small chunks before the format chunk and 100,000 after the samples: walks that read
+# a header and pass over a body 200,000 times.
+many=$data/chunks-100k.wav
+if [ ! -s "$many" ]; then
+  chunk=$data/chunk.bin
+  printf '%b' "JUNK$(le32 4)abcd" >"$chunk"
+  for _ in $(seq 10); do cat "$chunk"; done >"$chunk.10"
+  for _ in $(seq 100); do cat "$chunk.10"; done >"$chunk.1000"
+  for _ in $(seq 100); do cat "$chunk.1000"; done >"$chunk.100k"
+  junk_bytes=$(stat -c %s "$chunk.100k")
+  {
+    printf '%b' "RIFF$(le32 $((4 + 2 * junk_bytes + 24 + 8 + data_size)))WAVE"
+    cat "$chunk.100k"
+    wav_header "$data_size" 0 2 44100 16 | tail -c +13
+    cat "$samples" "$chunk.100k"
+  } >"$many"
+  rm -f "$chunk" "$chunk.10" "$chunk.1000" "$chunk.100k"
+fi
+
+files=("$pcm" "$tagged" "$sparse" "$sparse3" "$zero_tail" "$zero_tail_sparse" "$many")
 
 # ---- Measuring --------------------------------------------------------------------------
 
@@ -237,6 +276,8 @@ for file in "${files[@]}"; do
   outputs=()
   commands=()
   add floor pipe "$floor"
+  # Reading every byte of the file: what a walk over all of it costs at most.
+  add "cat >/dev/null" null cat
   add sondrax pipe "$sondrax"
   add "sondrax >/dev/null" null "$sondrax"
   if [ -n "$sondrax_dynamic" ]; then
@@ -252,8 +293,14 @@ for file in "${files[@]}"; do
       continue
     fi
     # shellcheck disable=SC2086  # the peer's command is split into its words on purpose
-    if ! $command "$file" >/dev/null 2>&1; then
-      notes+=("$name: fails on this file")
+    status=0
+    timeout 10 $command "$file" >/dev/null 2>&1 || status=$?
+    if [ "$status" != 0 ]; then
+      if [ "$status" = 124 ]; then
+        notes+=("$name: over 10 s on this file, not timed")
+      else
+        notes+=("$name: fails on this file")
+      fi
       continue
     fi
     add "$name" pipe "$command"

@@ -5,6 +5,7 @@
 
 #include "HexFuncs.h"
 #include "UTypes.h"
+#include "report/Extended.h"
 #include "report/InputFile.h"
 #include "report/Output.h"
 
@@ -19,16 +20,33 @@ constexpr std::string_view Label(const char (&text)[N]) {
   return std::string_view(text, N - 1);
 }
 
-constexpr std::int64_t kLargestFile = 0x7FFFFFFF;
+// ---- The arithmetic of a walk -----------------------------------------------------------
+//
+// A file below 2 GiB is read as the format was made for: sizes, positions and lengths are
+// signed 32-bit numbers, and sums wrap like 32-bit arithmetic, so a sum beyond 2^31 - 1
+// becomes negative and the seek to it fails with 131. A file of 2 GiB or more (decided once,
+// at the open) cannot be read so: there a size is the unsigned 32-bit number RIFF stores, and
+// positions, lengths and every sum of them are exact.
 
-// Positions and sizes are 32-bit numbers that wrap like the file's own arithmetic: a sum
-// beyond 2^31 - 1 becomes negative, and the seek to it fails with 131.
-std::int32_t WrapAdd(std::int32_t a, std::int32_t b) {
+constexpr std::int64_t kLargeFileLength = std::int64_t{1} << 31;
+
+std::int32_t WrapAdd(std::int64_t a, std::int64_t b) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) + static_cast<std::uint32_t>(b));
 }
 
-std::int32_t WrapSub(std::int32_t a, std::int32_t b) {
+std::int32_t WrapSub(std::int64_t a, std::int64_t b) {
   return static_cast<std::int32_t>(static_cast<std::uint32_t>(a) - static_cast<std::uint32_t>(b));
+}
+
+std::int64_t Sum(std::int64_t a, std::int64_t b) { return Run.LargeFile ? a + b : WrapAdd(a, b); }
+
+std::int64_t Difference(std::int64_t a, std::int64_t b) {
+  return Run.LargeFile ? a - b : WrapSub(a, b);
+}
+
+// A size field of a header at `bytes`.
+std::int64_t SizeField(const unsigned char* bytes) {
+  return Run.LargeFile ? std::int64_t{LeU32(bytes)} : std::int64_t{LeI32(bytes)};
 }
 
 bool IdIs(const unsigned char* id, std::string_view literal) { return IdText(id) == literal; }
@@ -41,15 +59,14 @@ bool AtEndChecked() {
   return end;
 }
 
-// Positions of a file below 2 GiB fit a signed 32-bit number: every seek target is one.
-std::int32_t CurrentPosChecked() {
-  const auto position = static_cast<std::int32_t>(CurrentPos(File()));
+std::int64_t CurrentPosChecked() {
+  const std::int64_t position = CurrentPos(File());
   CheckIo();
   return position;
 }
 
-std::int32_t TotalSizeChecked() {
-  const auto length = static_cast<std::int32_t>(TotalSize(File()));
+std::int64_t TotalSizeChecked() {
+  const std::int64_t length = TotalSize(File());
   CheckIo();
   return length;
 }
@@ -61,15 +78,15 @@ void WriteLine(std::string_view text) {
 }
 
 // Moves the position `size` bytes on, without reading them.
-void PassOver(std::int32_t size) {
-  SeekTo(File(), WrapAdd(CurrentPosChecked(), size));
+void PassOver(std::int64_t size) {
+  SeekTo(File(), Sum(CurrentPosChecked(), size));
   CheckIo();
 }
 
 // RIFF pads a chunk body or INFO item of odd size with one zero byte. After such a body the
 // pad is passed over when it is there; a non-zero byte is left alone, since some writers omit
 // the pad and the next header starts right there.
-void SkipPadByte(std::int32_t size) {
+void SkipPadByte(std::int64_t size) {
   if (size < 0 || size % 2 == 0 || AtEndChecked()) {
     return;
   }
@@ -85,15 +102,15 @@ void SkipPadByte(std::int32_t size) {
 // Reads a body of `size` bytes (size >= 0) into a record of `capacity` bytes. What does not
 // fit is passed over, so the position always ends after the whole body; a body that reaches
 // beyond the end of the file fails as the full read would have (100).
-void ReadBody(unsigned char* dest, std::int32_t capacity, std::int32_t size) {
-  const std::int32_t fits = size < capacity ? size : capacity;
+void ReadBody(unsigned char* dest, std::int32_t capacity, std::int64_t size) {
+  const auto fits = static_cast<std::int32_t>(size < capacity ? size : capacity);
   ReadExact(File(), dest, fits);
   CheckIo();
   if (size > capacity) {
-    const std::int32_t body_end = WrapAdd(CurrentPosChecked(), size - capacity);
-    const std::int32_t total = TotalSizeChecked();
+    const std::int64_t body_end = Sum(CurrentPosChecked(), size - capacity);
+    const std::int64_t total = TotalSizeChecked();
     if (body_end < 0 || body_end > total) {
-      IoError = 100;
+      IoError = kErrShortRead;
       CheckIo();
     }
     SeekTo(File(), body_end);
@@ -103,7 +120,8 @@ void ReadBody(unsigned char* dest, std::int32_t capacity, std::int32_t size) {
 }
 
 // A negative size would move the walk backwards, possibly in a circle; no well-formed file
-// has one (sizes of 2 GiB and more cannot occur in a file below 2 GiB).
+// has one (sizes of 2 GiB and more cannot occur in a file below 2 GiB, and in a larger file
+// no size is negative).
 [[noreturn]] void NegativeSizeStop(std::string_view message) {
   WriteLine(message);
   StopRun();
@@ -120,7 +138,7 @@ void ReadChunkHeader(unsigned char* header) {
 }
 
 // Passes over a body (or item) of `size` bytes, and its pad byte.
-void PassOverBody(std::int32_t size) {
+void PassOverBody(std::int64_t size) {
   PassOver(size);
   SkipPadByte(size);
 }
@@ -130,7 +148,7 @@ void PassOverBody(std::int32_t size) {
 // (a recorder that stopped) or plain zero padding, and is passed over in one step, as the
 // search would pass over them header by header.
 void PassOverChunk(const unsigned char* header) {
-  const std::int32_t size = LeI32(header + 4);
+  const std::int64_t size = SizeField(header + 4);
   if (size < 0) {
     NegativeSizeStop(kNegativeChunkSize);
   }
@@ -139,7 +157,7 @@ void PassOverChunk(const unsigned char* header) {
   if (std::memcmp(header, kEmpty, 8) == 0) {
     const std::int64_t zeros = ZeroRunLength(File());
     CheckIo();
-    SeekTo(File(), CurrentPos(File()) + zeros / 8 * 8);
+    SeekTo(File(), CurrentPosChecked() + zeros / 8 * 8);
     CheckIo();
   }
 }
@@ -187,13 +205,7 @@ void OpenInput(const std::string& argument) {
     WriteQuotedFileName();
     throw RunEnded{1};
   }
-  if (File().Length > kLargestFile) {
-    // Positions and sizes are signed 32-bit numbers: a report on such a file would be made of
-    // wrapped numbers.
-    WriteText("*ERROR*: File too large (2 GiB or more): ");
-    WriteQuotedFileName();
-    throw RunEnded{1};
-  }
+  Run.LargeFile = File().Length >= kLargeFileLength;
 }
 
 // ---- RIFF header ----------------------------------------------------------------------
@@ -216,23 +228,23 @@ void RiffHeaderSection() {
   EndLine();
   CheckIo();
 
-  const std::int32_t size = header.Size();
+  const std::int64_t size = SizeField(header.Bytes + 4);
   WriteText(Label("\"RIFF\" body size    : "));
-  WriteInt(size, ValueWidth);
+  WriteInt64(size, ValueWidth);
   EndWrite();
   CheckIo();
   if (size == 0) {
     WriteLine(" - broken file, possibly aborted creation.");
   } else {
-    const std::int32_t length = TotalSizeChecked();
-    const std::int32_t body = WrapSub(length, 8);
+    const std::int64_t length = TotalSizeChecked();
+    const std::int64_t body = Difference(length, 8);
     if (body < size) {
       WriteText(" - file is ");
-      WriteInt(WrapSub(WrapAdd(size, 8), length), 0);
+      WriteInt64(Difference(Sum(size, 8), length), 0);
       WriteLine(" bytes shorter than header reports.");
     } else if (body > size) {
       WriteText(" - file is ");
-      WriteInt(WrapSub(body, size), 0);
+      WriteInt64(Difference(body, size), 0);
       WriteLine(" bytes longer than header reports.");
     } else {
       WriteLine(" - file length is reported exactly, OK.");
@@ -303,7 +315,7 @@ void FormatSection() {
   EndLine();
   CheckIo();
 
-  const std::int32_t size = header.Size();
+  const std::int64_t size = SizeField(header.Bytes + 4);
   WriteField(Label(" \"fmt \" chunk size  : "), size);
   if (size < 0) {
     NegativeSizeStop(kNegativeChunkSize);
@@ -377,7 +389,7 @@ void WriteMinutes(const std::string& seconds_text) {
 }
 
 void PlayTimeLine() {
-  const std::int32_t size = Run.DataChunk.Size();
+  const std::int64_t size = SizeField(Run.DataChunk.Bytes + 4);
   const std::int32_t rate = Run.FormatChunk.AvgBytesPerSec();
   // The division faults are tested for explicitly, where the division is made.
   if (rate == 0) {
@@ -389,8 +401,7 @@ void PlayTimeLine() {
                      CodeLocation(__FILE__, __LINE__));
   }
   // The quotient in extended precision, rounded to double when stored.
-  Run.PlayTime =
-      static_cast<double>(static_cast<long double>(size) / static_cast<long double>(rate));
+  Run.PlayTime = PlayTimeQuotient(size, rate);
 
   WriteField(Label(" \"data\" chunk size  : "), size);
 
@@ -432,7 +443,7 @@ void FactDataSection() {
       WriteChar(FoundMark, ValueWidth);
       EndLine();
       CheckIo();
-      const std::int32_t size = fact.Size();
+      const std::int64_t size = SizeField(fact.Bytes + 4);
       WriteField(Label(" \"fact\" chunk size  : "), size);
       if (size < 0) {
         NegativeSizeStop(kNegativeChunkSize);
@@ -462,8 +473,8 @@ void FactDataSection() {
 
   // A negative size is as impossible as one beyond the file's length, and the skip below
   // would walk backwards.
-  const std::int32_t size = data.Size();
-  const std::int32_t length = TotalSizeChecked();
+  const std::int64_t size = SizeField(data.Bytes + 4);
+  const std::int64_t length = TotalSizeChecked();
   if (length < size || size <= 0) {
     WriteLine("*ERROR*: Possibly broken wave file.");
     StopRun();
@@ -478,16 +489,16 @@ void InfoItems() {
   InfoHeaderRec& item = Run.InfoHeader;
   WriteLine("  - INFO block");
   // The byte after the LIST chunk's body; a bound that wraps negative lists no item.
-  const std::int32_t list_end = WrapSub(WrapAdd(Run.ListStart, list.Size()), 4);
+  const std::int64_t list_end = Difference(Sum(Run.ListStart, SizeField(list.Bytes + 4)), 4);
   while (!AtEndChecked() && CurrentPosChecked() < list_end) {
     ReadChunkHeader(item.Bytes);
     // The item id is held in FileName: the input file's name is not needed any more.
     Run.FileName = IdText(item.Id());
-    const std::int32_t size = item.Size();
+    const std::int64_t size = SizeField(item.Bytes + 4);
     WriteText("    \xF9 \"");
     WriteFileText(Run.FileName);
     WriteText("\" size   : ");
-    WriteInt(size, ValueWidth);
+    WriteInt64(size, ValueWidth);
     EndWrite();
     CheckIo();
     if (size < 0) {
@@ -497,7 +508,7 @@ void InfoItems() {
     }
     if (size < 255) {
       Run.InfoText.assign(static_cast<std::size_t>(size), '\0');
-      ReadExact(File(), Run.InfoText.data(), size);
+      ReadExact(File(), Run.InfoText.data(), static_cast<std::int32_t>(size));
       CheckIo();
       WriteText(" [");
       if (size < 40) {
@@ -547,7 +558,7 @@ void ListSection() {
       WriteChar(FoundMark, ValueWidth);
       EndLine();
       CheckIo();
-      WriteField(Label(" \"LIST\" chunk size  : "), list.Size());
+      WriteField(Label(" \"LIST\" chunk size  : "), SizeField(list.Bytes + 4));
       WriteText(Label(" \"LIST\" data type   : "));
       WritePadded(IdText(list.ListType()), ValueWidth, TextSource::kInputFile);
       EndLine();
@@ -577,12 +588,12 @@ void RunSequence(const std::vector<std::string>& args) {
 
 }  // namespace
 
-void HexDump(const unsigned char* bytes, std::int32_t count) {
+void HexDump(const unsigned char* bytes, std::int64_t count) {
   WriteText(" [");
   EndWrite();
   CheckIo();
-  const std::int32_t shown = count <= 0 ? 0 : (count > 12 ? 12 : count);
-  for (std::int32_t i = 0; i < shown; ++i) {
+  const std::int64_t shown = count <= 0 ? 0 : (count > 12 ? 12 : count);
+  for (std::int64_t i = 0; i < shown; ++i) {
     WriteText(ByteToHex(bytes[i]));
     WriteChar(' ');
     EndWrite();

@@ -74,7 +74,8 @@ struct RunState {
   std::string InfoText;
   InputFileRec InputFile;
   std::string FileName;
-  std::int32_t ListStart = 0;
+  std::int64_t ListStart = 0;
+  bool LargeFile = false;  // 2 GiB or more: sizes unsigned, positions and sums exact
   double PlayTime = 0;
   bool FactSeen = false;
 };

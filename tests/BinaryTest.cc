@@ -2,6 +2,7 @@
 // closed or full standard output, special files.
 #ifndef _WIN32
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -92,13 +93,52 @@ std::string SparseWav(const std::string& name, std::int64_t length) {
   return path;
 }
 
-TEST(Binary, FilesOf2GiBAreRefusedAndSmallerOnesReported) {
+TEST(Binary, FilesOf2GiBAndMoreAreReportedInFull) {
+  // Exactly 2 GiB: the sizes are read unsigned, so 2^31 - 8 is no negative number.
   const std::string large = SparseWav("binary_2gib.wav", 0x80000000LL);
-  const auto refused = RunBinary(Quoted(large));
-  EXPECT_EQ(refused.Out,
-            test::Banner() + "*ERROR*: File too large (2 GiB or more): \"" + large + "\"\r\n");
-  EXPECT_EQ(refused.Code, 1);
+  const auto at_2gib = RunBinary(Quoted(large));
+  EXPECT_NE(at_2gib.Out.find(" 2147483640 - file length is reported exactly, OK."),
+            std::string::npos)
+      << at_2gib.Out;
+  EXPECT_NE(at_2gib.Out.find(test::Cp437(" \"data\" chunk size  : 2147483604\n"
+                                         "  ╘═> est. playtime : 12173.94 s = 202:53.94\n"
+                                         "■ LIST              :          ÷\n")),
+            std::string::npos)
+      << at_2gib.Out;
+  EXPECT_EQ(at_2gib.Err, "");
+  EXPECT_EQ(at_2gib.Code, 0);
   unlink(large.c_str());
+
+  // 3 GiB of samples with an INFO list behind them.
+  const std::int64_t samples = 3LL << 30;
+  const std::string list =
+      "LIST" + test::Le32(4 + 8 + 6) + test::InfoList({{"INAM", "Title"}});
+  const std::string three = test::WriteTempFile(
+      "binary_3gib.wav",
+      test::WavBuilder()
+          .RawSize(static_cast<std::uint32_t>(36 + samples + list.size()))
+          .Chunk("fmt ", test::FmtBody(1, 2, 44100, 176400, 4, 16))
+          .ChunkSized("data", static_cast<std::uint32_t>(samples), "")
+          .Bytes());
+  const int fd = open(three.c_str(), O_WRONLY);
+  ASSERT_GE(fd, 0);
+  EXPECT_EQ(pwrite(fd, list.data(), list.size(), 44 + samples),
+            static_cast<ssize_t>(list.size()));
+  close(fd);
+  const auto at_3gib = RunBinary(Quoted(three));
+  EXPECT_NE(at_3gib.Out.find(test::Cp437(" \"data\" chunk size  : 3221225472\n"
+                                         "  ╘═> est. playtime : 18260.92 s = 304:20.92\n"
+                                         "■ LIST              :          √\n"
+                                         " \"LIST\" chunk size  :         18\n"
+                                         " \"LIST\" data type   :       INFO\n"
+                                         "  - INFO block\n"
+                                         "    ∙ \"INAM\" size   :          5 [Title")),
+            std::string::npos)
+      << at_3gib.Out;
+  EXPECT_NE(at_3gib.Out.find(" 3221225534 - file length is reported exactly, OK."),
+            std::string::npos);
+  EXPECT_EQ(at_3gib.Code, 0);
+  unlink(three.c_str());
 
   const std::string big = SparseWav("binary_1_9gib.wav", 0x7A000000LL);
   const auto reported = RunBinary(Quoted(big));

@@ -37,11 +37,18 @@ bool CountCall() {
 
 bool IsMemory(FileHandle handle) { return Fake.UseMemory && handle == kMemoryHandle; }
 
+// The run opens the full path of its argument: on Windows kMemoryFileName becomes
+// "C:\memory\input.wav" on the current drive.
+bool IsMemoryFileName(const std::string& path) {
+  std::string full;
+  return path == kMemoryFileName || (PlatformFullPath(kMemoryFileName, &full) == 0 && path == full);
+}
+
 int FakeOpenRead(const std::string& path, FileHandle* handle) {
   if (!CountCall()) {
     return kFuseError;
   }
-  if (!Fake.UseMemory || path != kMemoryFileName) {
+  if (!Fake.UseMemory || !IsMemoryFileName(path)) {
     return PlatformDefaults().OpenRead(path, handle);
   }
   if (Fake.Options.InputOpenError != 0) {
@@ -72,16 +79,27 @@ int FakeRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* go
   if (Fake.Options.MaxPerRead != 0) {
     take = std::min(take, Fake.Options.MaxPerRead);
   }
-  // The stored bytes, then the zeros of a sparse tail.
+  // The stored bytes, the zeros of a sparse middle, then the tail.
   auto* out = static_cast<unsigned char*>(buffer);
-  const auto stored = static_cast<std::int64_t>(Fake.File.Bytes.size());
-  std::size_t from_bytes = 0;
-  if (Fake.Position < stored) {
-    from_bytes = static_cast<std::size_t>(
-        std::min<std::int64_t>(static_cast<std::int64_t>(take), stored - Fake.Position));
-    std::memcpy(out, Fake.File.Bytes.data() + Fake.Position, from_bytes);
+  const std::int64_t tail_at = length - static_cast<std::int64_t>(Fake.File.Tail.size());
+  for (std::size_t i = 0; i < take;) {
+    const std::int64_t at = Fake.Position + static_cast<std::int64_t>(i);
+    const auto stored = static_cast<std::int64_t>(Fake.File.Bytes.size());
+    std::size_t piece = take - i;
+    if (at < stored) {
+      piece = std::min<std::size_t>(piece, static_cast<std::size_t>(stored - at));
+      std::memcpy(out + i, Fake.File.Bytes.data() + at, piece);
+    } else if (at >= tail_at) {
+      std::memcpy(out + i, Fake.File.Tail.data() + (at - tail_at), piece);
+    } else {
+      // The distance is taken in 64 bits: it may be 4 GiB or more, which a 32-bit size_t
+      // would wrap.
+      piece = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(piece),
+                                                              tail_at - at));
+      std::memset(out + i, 0, piece);
+    }
+    i += piece;
   }
-  std::memset(out + from_bytes, 0, take - from_bytes);
   Fake.Position += static_cast<std::int64_t>(take);
   *got = take;
   return 0;
@@ -166,8 +184,12 @@ int FakeWrite(int stream, const void* bytes, std::size_t count, std::size_t* wri
 
 TerminalCharset FakeCharset() { return Fake.Options.Charset; }
 
-constexpr PlatformCalls kFakeCalls = {FakeOpenRead,   FakeRead,  FakeSeek,  FakeFileSize,
-                                      FakeClose,      FakeStreamType, FakeWrite, FakeCharset};
+// The fake terminal is a UTF-8 terminal whose user texts are UTF-8 too, on every platform.
+std::string FakeUserTextUtf8(std::string_view text) { return std::string(text); }
+
+constexpr PlatformCalls kFakeCalls = {FakeOpenRead, FakeRead,    FakeSeek,
+                                      FakeFileSize, FakeClose,   FakeStreamType,
+                                      FakeWrite,    FakeCharset, FakeUserTextUtf8};
 
 void Install(const FakeOptions& options, RunResult* result, const MemoryFile* file) {
   Fake = FakeState{};
@@ -209,7 +231,16 @@ RunResult RunOnFile(const MemoryFile& file, const FakeOptions& options) {
 }
 
 RunResult RunOnBytes(const std::string& bytes, const FakeOptions& options) {
-  return RunOnFile(MemoryFile{bytes, -1}, options);
+  return RunOnFile(MemoryFile{bytes, -1, ""}, options);
+}
+
+RunResult WithFake(const MemoryFile& file, const FakeOptions& options,
+                   const std::function<void()>& body) {
+  RunResult result;
+  Install(options, &result, &file);
+  body();
+  Uninstall(&result);
+  return result;
 }
 
 RunResult RunCapture(const std::vector<std::string>& args, const FakeOptions& options) {

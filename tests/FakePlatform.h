@@ -17,12 +17,14 @@
 
 namespace sondrax::test {
 
-/// A file in memory: its first bytes, then zero bytes up to `Length` (-1: no more than them).
+/// A file in memory: its first bytes, then zero bytes up to `Length` (-1: no more than them),
+/// the last of which are `Tail` when it is given (the samples of a sparse file, then a chunk).
 struct MemoryFile {
   std::string Bytes;
   std::int64_t Length = -1;
+  std::string Tail;
   std::int64_t Size() const {
-    return Length >= 0 ? Length : static_cast<std::int64_t>(Bytes.size());
+    return Length >= 0 ? Length : static_cast<std::int64_t>(Bytes.size() + Tail.size());
   }
 };
 
@@ -92,6 +94,11 @@ RunResult RunFake(const std::vector<std::string>& args, const MemoryFile& file,
 /// Runs the report on a memory file with these bytes.
 RunResult RunOnBytes(const std::string& bytes, const FakeOptions& options = {});
 RunResult RunOnFile(const MemoryFile& file, const FakeOptions& options = {});
+
+/// Runs `body` (calls of the file operations on a file opened as kMemoryFileName) with the
+/// fake in place; the result counts its platform calls.
+RunResult WithFake(const MemoryFile& file, const FakeOptions& options,
+                   const std::function<void()>& body);
 
 /// Runs the whole program in-process on `args`, the file from the platform itself.
 RunResult RunCapture(const std::vector<std::string>& args, const FakeOptions& options = {});

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "TestUtil.h"
+#include "report/Extended.h"
 #include "report/Output.h"
 
 namespace sondrax {
@@ -60,9 +61,7 @@ TEST(WriteFixed, CarryRunsThroughAllDigitsAndAddsOne) {
 
 TEST(WriteFixed, PlayTimeQuotients) {
   // Data size / byte rate as the report computes them: extended quotient, stored as double.
-  auto play_time = [](int size, int rate) {
-    return static_cast<double>(static_cast<long double>(size) / static_cast<long double>(rate));
-  };
+  auto play_time = [](int size, int rate) { return PlayTimeQuotient(size, rate); };
   EXPECT_EQ(FixedText(play_time(12348000, 176400), 2), "70.00");
   EXPECT_EQ(FixedText(play_time(9996, 1000), 2), "10.00");
   EXPECT_EQ(FixedText(play_time(1000, -100), 2), "-10.00");

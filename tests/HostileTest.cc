@@ -76,6 +76,9 @@ Started Start(const Child& child) {
   }
   // Everything the child needs is made before fork: after it only system calls are safe.
   std::vector<std::string> args = {SONDRAX_BINARY};
+  if (*test::kEmulator != '\0') {
+    args.insert(args.begin(), test::kEmulator);
+  }
   args.insert(args.end(), child.Args.begin(), child.Args.end());
   std::vector<char*> argv;
   for (std::string& arg : args) {
@@ -632,6 +635,12 @@ std::string Quote(const std::string& text) {
   return quoted + "'";
 }
 
+// The executable as a shell command, behind its emulator in a cross-build.
+std::string EmulatedBinary() {
+  const std::string binary = Quote(SONDRAX_BINARY);
+  return *test::kEmulator != '\0' ? Quote(test::kEmulator) + " " + binary : binary;
+}
+
 bool HaveTool(const char* name) {
   return std::system(("command -v " + std::string(name) + " >/dev/null 2>&1").c_str()) == 0;
 }
@@ -669,7 +678,7 @@ class Terminal {
     // A new server for every run: a server being shut down could swallow the next session.
     Stop();
     socket_ = "sondrax-test-" + std::to_string(getpid()) + "-" + std::to_string(++runs_);
-    const std::string command = "LC_ALL=C.UTF-8 " + Quote(SONDRAX_BINARY) + " " + Quote(file) +
+    const std::string command = "LC_ALL=C.UTF-8 " + EmulatedBinary() + " " + Quote(file) +
                                 "; echo \"" + kEndMark + "$?\"; exec sleep 600";
     Tmux("-f /dev/null new-session -d -x 200 -y 80 -s t " + Quote(command));
     Screen screen;
@@ -718,7 +727,7 @@ class Terminal {
 // Everything the program wrote to a terminal (a pseudo-terminal of `script`), as bytes.
 std::string TerminalBytes(const std::string& file) {
   return ShellOutput("script -qec " +
-                     Quote("LC_ALL=C.UTF-8 " + Quote(SONDRAX_BINARY) + " " + Quote(file)) +
+                     Quote("LC_ALL=C.UTF-8 " + EmulatedBinary() + " " + Quote(file)) +
                      " /dev/null </dev/null");
 }
 

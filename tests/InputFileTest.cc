@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "TestUtil.h"
 #include "report/InputFile.h"
 #include "report/Output.h"
@@ -142,6 +144,142 @@ TEST_F(InputFileTest, OpenOfAFifoFailsWithoutWaitingForAWriter) {
   unlink(path.c_str());
 }
 #endif
+
+// ---- The window ---------------------------------------------------------------------------
+
+// Bytes that differ from position to position, so a read from the wrong place shows.
+std::string Pattern(std::size_t length) {
+  std::string bytes(length, '\0');
+  std::uint32_t state = 12345;
+  for (char& c : bytes) {
+    state = state * 1103515245u + 12345u;
+    c = static_cast<char>(state >> 24);
+  }
+  return bytes;
+}
+
+TEST(InputWindow, EveryReadDeliversTheFileBytesWhereverItFalls) {
+  const std::string bytes = Pattern(3 * WindowMax + 777);
+  for (const std::size_t max_per_read : {std::size_t{0}, std::size_t{1000}}) {
+    SCOPED_TRACE(max_per_read);
+    test::FakeOptions options;
+    options.MaxPerRead = max_per_read;  // a platform that delivers a little at a time
+    test::WithFake(test::MemoryFile{bytes, -1, ""}, options, [&] {
+      InputFileRec file;
+      ASSERT_EQ(OpenForReading(file, test::kMemoryFileName), 0);
+      EXPECT_EQ(TotalSize(file), static_cast<std::int64_t>(bytes.size()));
+      // Forward in steps that straddle every window boundary, back a little, and far jumps.
+      std::int64_t at = 0;
+      std::uint32_t step = 1;
+      while (at < static_cast<std::int64_t>(bytes.size()) - 300) {
+        const auto count = static_cast<std::int32_t>(1 + step % 274);
+        unsigned char got[274];
+        SeekTo(file, at);
+        ReadExact(file, got, count);
+        ASSERT_EQ(IoError, 0) << at;
+        ASSERT_EQ(std::string(got, got + count),
+                  bytes.substr(static_cast<std::size_t>(at), static_cast<std::size_t>(count)))
+            << at;
+        EXPECT_EQ(CurrentPos(file), at + count);
+        step = step * 7 + 3;
+        at += count + (step % 5 == 0 ? -1 : static_cast<std::int64_t>(step % 9000));
+      }
+      CloseInput(file);
+    });
+  }
+}
+
+TEST(InputWindow, AWalkCostsFewCallsAndAJumpStartsSmall) {
+  const test::MemoryFile silence{"", 64 << 20, ""};
+  std::int64_t eights = 0;
+  const auto walk = test::WithFake(silence, {}, [&] {
+    InputFileRec file;
+    ASSERT_EQ(OpenForReading(file, test::kMemoryFileName), 0);
+    unsigned char header[8];
+    while (!AtEnd(file)) {
+      ReadExact(file, header, 8);
+      ++eights;
+    }
+    EXPECT_EQ(IoError, 0);
+    CloseInput(file);
+  });
+  EXPECT_EQ(eights, (64 << 20) / 8);
+  // Open, length and close; then per fill a length and a read: 16 KiB doubling to 1 MiB
+  // (7 fills for the first 2 MiB less 16 KiB) and 62 fills of 1 MiB, and the last length.
+  EXPECT_LE(walk.InputCalls, 3u + 2 * (7 + 63) + 2);
+
+  // Far jumps (past the samples, say) read a small window each time.
+  const auto jumps = test::WithFake(silence, {}, [&] {
+    InputFileRec file;
+    ASSERT_EQ(OpenForReading(file, test::kMemoryFileName), 0);
+    unsigned char header[8];
+    for (std::int64_t at = 0; at < (64 << 20); at += 4 << 20) {
+      SeekTo(file, at);
+      ReadExact(file, header, 8);
+    }
+    EXPECT_EQ(IoError, 0);
+    EXPECT_EQ(file.WindowBytes, WindowMin);
+    CloseInput(file);
+  });
+  EXPECT_LE(jumps.InputCalls, 3u + 3 * 16);
+}
+
+TEST(InputWindow, FailuresKeepTheirCodes) {
+  const std::string bytes = Pattern(100);
+  test::FakeOptions failing;
+  failing.FailReadAt = 0;
+  failing.ReadError = 1117;
+  test::WithFake(test::MemoryFile{bytes, -1, ""}, failing, [&] {
+    InputFileRec file;
+    ASSERT_EQ(OpenForReading(file, test::kMemoryFileName), 0);
+    unsigned char got[8];
+    ReadExact(file, got, 8);
+    EXPECT_EQ(IoError, 1117);
+    IoError = 0;
+    ReadExact(file, got, 8);  // the next attempt succeeds
+    EXPECT_EQ(IoError, 0);
+    EXPECT_EQ(std::memcmp(got, bytes.data(), 8), 0);
+    SeekTo(file, 96);
+    ReadExact(file, got, 8);  // 4 bytes are left
+    EXPECT_EQ(IoError, 100);
+    IoError = 0;
+    EXPECT_EQ(std::memcmp(got, bytes.data() + 96, 4), 0);
+    EXPECT_EQ(CurrentPos(file), 100);
+    EXPECT_TRUE(AtEnd(file));
+    SeekTo(file, -1);
+    EXPECT_EQ(IoError, 131);
+    IoError = 0;
+    CloseInput(file);
+  });
+  test::FakeOptions unopenable;
+  unopenable.InputOpenError = 32;
+  test::WithFake(test::MemoryFile{bytes, -1, ""}, unopenable, [&] {
+    InputFileRec file;
+    EXPECT_EQ(OpenForReading(file, test::kMemoryFileName), 32);
+    EXPECT_FALSE(file.Open);
+    EXPECT_EQ(IoError, 0);
+  });
+}
+
+TEST(InputWindow, ZeroRunsAreCountedAcrossWindowsUpToTheEnd) {
+  std::string bytes(3 * WindowMax, '\0');
+  bytes[WindowMin - 1] = 'x';
+  bytes[2 * WindowMax + 5] = 'y';
+  test::WithFake(test::MemoryFile{bytes, 5 * WindowMax, ""}, {}, [&] {
+    InputFileRec file;
+    ASSERT_EQ(OpenForReading(file, test::kMemoryFileName), 0);
+    EXPECT_EQ(ZeroRunLength(file), WindowMin - 1);
+    EXPECT_EQ(CurrentPos(file), 0);  // counting does not move the position
+    SeekTo(file, WindowMin);
+    EXPECT_EQ(ZeroRunLength(file), 2 * WindowMax + 5 - WindowMin);
+    SeekTo(file, 2 * WindowMax + 6);
+    EXPECT_EQ(ZeroRunLength(file), 5 * WindowMax - (2 * WindowMax + 6));
+    SeekTo(file, 9 * WindowMax);
+    EXPECT_EQ(ZeroRunLength(file), 0);
+    EXPECT_EQ(IoError, 0);
+    CloseInput(file);
+  });
+}
 
 }  // namespace
 }  // namespace sondrax

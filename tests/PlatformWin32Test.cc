@@ -1,12 +1,16 @@
 // The Windows platform layer: the open's access and sharing, full paths, the module name,
-// standard output through GetStdHandle / GetFileType / WriteFile, the floating-point setting,
-// and the real executable started with a raw command line of the test's choosing.
+// standard output through GetStdHandle / GetFileType / WriteFile, what a console shows on
+// every code page, the floating-point setting, and the real executable started with a raw
+// command line of the test's choosing.
 #ifdef _WIN32
 
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <cfloat>
+#include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "Sondrax.h"
@@ -153,6 +157,21 @@ TEST(Win32Module, NameIsTheTextAfterTheLastBackslash) {
   EXPECT_EQ(PlatformModuleName(), "sondrax_tests.exe");
 }
 
+// ---- The file name on a console -----------------------------------------------------------
+
+TEST(Win32UserText, AnsiNamesBecomeUtf8WithoutC1Codes) {
+  if (GetACP() != 1252) {
+    GTEST_SKIP() << "the names are spelt in code page 1252";
+  }
+  EXPECT_EQ(PlatformUserTextUtf8("C:\\M\xFCller \x80.wav"), "C:\\Müller €.wav");
+  // Code page 1252 gives these five bytes the code points of C1 controls (0x90 is DCS, 0x9D
+  // is OSC); 0x9B is a letter there, not CSI.
+  EXPECT_EQ(PlatformUserTextUtf8("\x81\x8D\x8F\x90\x9D\x9B"), "?????›");
+  // Control bytes stay: the output layer shows them as their glyphs.
+  EXPECT_EQ(PlatformUserTextUtf8(std::string("a\x1B[0m\x00b", 7)), std::string("a\x1B[0m\x00b", 7));
+  EXPECT_EQ(PlatformUserTextUtf8(""), "");
+}
+
 // ---- Standard output ----------------------------------------------------------------------
 
 // Points standard output (and standard error) at other handles for one test.
@@ -189,13 +208,18 @@ TEST_F(StandardHandles, DeviceTypeDecidesHowBytesAreHandedOver) {
   ASSERT_EQ(PlatformDefaults().StreamType(1, &kind), 0);
   EXPECT_EQ(kind, StreamKind::kFileOrPipe);
 
-  // The null device is a character device like a console; it shows nothing either way.
+  // The null device is a character device, but not a console: nobody watches it, so it gets
+  // the exact bytes (statement by statement), through WriteFile.
   const HANDLE nul = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   SetStdHandle(STD_OUTPUT_HANDLE, nul);
   ASSERT_EQ(PlatformDefaults().StreamType(1, &kind), 0);
-  EXPECT_EQ(kind, StreamKind::kTerminal);
-  EXPECT_EQ(PlatformDefaults().Charset(), TerminalCharset::kCp437);
+  EXPECT_EQ(kind, StreamKind::kCharDevice);
+  std::size_t written = 0;
+  EXPECT_EQ(PlatformDefaults().Write(1, "\xFB\xE2\x95", 3, &written), 0);
+  EXPECT_EQ(written, 3u);
+  // A console is written as UTF-16, so the output layer hands it UTF-8.
+  EXPECT_EQ(PlatformDefaults().Charset(), TerminalCharset::kUtf8);
 
   SetStdHandle(STD_OUTPUT_HANDLE, nullptr);
   EXPECT_NE(PlatformDefaults().StreamType(1, &kind), 0);
@@ -391,6 +415,286 @@ TEST(Win32Executable, ExitCodesOfFailures) {
                              /*with_stdout=*/false);
   EXPECT_EQ(test::MaskLocation(closed.Err), fatal + "E/A-Fehler 105.\r\n\r\n");
   EXPECT_EQ(closed.Code, 1);
+}
+
+// ---- The console --------------------------------------------------------------------------
+
+// The console tests run in a console of their own, without a window: Win32Console starts this
+// test program again with CREATE_NO_WINDOW, which gives it such a console, and with
+// kInConsole set, so that the tests know their console is theirs. Standard output and standard
+// error then point at the console's screen, whose code page a test sets and whose characters
+// it reads back: what a person in front of it would see.
+constexpr const char* kInConsole = "SONDRAX_TEST_IN_OWN_CONSOLE";
+
+class Console : public StandardHandles {
+ protected:
+  void SetUp() override {
+    if (std::getenv(kInConsole) == nullptr) {
+      GTEST_SKIP() << "runs in a console of its own, started by Win32Console";
+    }
+    StandardHandles::SetUp();
+    screen_ = CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE,
+                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(screen_, INVALID_HANDLE_VALUE);
+    // Wide and tall enough that no report line wraps and nothing scrolls away.
+    ASSERT_TRUE(SetConsoleScreenBufferSize(screen_, COORD{kWidth, kHeight}));
+    // A console that takes escape sequences, where the system has them.
+    DWORD mode = 0;
+    GetConsoleMode(screen_, &mode);
+    SetConsoleMode(screen_, mode | ENABLE_PROCESSED_OUTPUT | ENABLE_VIRTUAL_TERMINAL_PROCESSING);
+    SetStdHandle(STD_OUTPUT_HANDLE, screen_);
+    SetStdHandle(STD_ERROR_HANDLE, screen_);
+  }
+
+  void TearDown() override {
+    if (screen_ != INVALID_HANDLE_VALUE) {
+      StandardHandles::TearDown();
+      CloseHandle(screen_);
+    }
+  }
+
+  // An empty screen with the cursor at the top, showing bytes in `code_page`.
+  void Clear(UINT code_page) {
+    ASSERT_TRUE(SetConsoleOutputCP(code_page));
+    ASSERT_EQ(GetConsoleOutputCP(), code_page);
+    DWORD done = 0;
+    FillConsoleOutputCharacterW(screen_, L' ', kWidth * kHeight, COORD{0, 0}, &done);
+    SetConsoleCursorPosition(screen_, COORD{0, 0});
+  }
+
+  // The screen's lines down to the cursor's, without trailing blanks, in UTF-8, each ended
+  // by "\n". A control code that reached the console shows here as itself.
+  std::string Screen() {
+    CONSOLE_SCREEN_BUFFER_INFO info;
+    EXPECT_TRUE(GetConsoleScreenBufferInfo(screen_, &info));
+    std::string text;
+    for (SHORT row = 0; row <= info.dwCursorPosition.Y; ++row) {
+      wchar_t cells[kWidth];
+      DWORD got = 0;
+      ReadConsoleOutputCharacterW(screen_, cells, kWidth, COORD{0, row}, &got);
+      while (got > 0 && cells[got - 1] == L' ') {
+        --got;
+      }
+      char utf8[kWidth * 3];
+      const int length = WideCharToMultiByte(CP_UTF8, 0, cells, static_cast<int>(got), utf8,
+                                             sizeof utf8, nullptr, nullptr);
+      text.append(utf8, static_cast<std::size_t>(length));
+      text += '\n';
+    }
+    return text;
+  }
+
+  static constexpr SHORT kWidth = 200;
+  static constexpr SHORT kHeight = 300;
+  HANDLE screen_ = INVALID_HANDLE_VALUE;
+};
+
+std::size_t Count(const std::string& text, const std::string& part) {
+  std::size_t count = 0;
+  for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    ++count;
+  }
+  return count;
+}
+
+// The code pages of a United States, a Western European and a UTF-8 console.
+constexpr UINT kCodePages[] = {437, 850, 65001};
+
+// A hex dump, a fact chunk, and an INFO text that would clear a console taking escape sequences.
+std::string DumpAndEscapeBytes() {
+  return test::WavBuilder()
+      .Chunk("fmt ", test::FmtBody(17, 1, 8000, 4055, 256, 4, test::Le16(2) + "\xF9\x01"))
+      .Chunk("fact", test::Le32(10))
+      .Chunk("data", std::string(4, '\0'))
+      .Chunk("LIST", test::InfoList({{"INAM", std::string("Clear\x1B[2J\x07me\x00", 13)}}))
+      .Bytes();
+}
+
+TEST_F(Console, ShowsTheReportsGlyphsOnEveryCodePage) {
+  const std::string marks = test::WriteTempFile("console_marks.wav", PcmBytes());
+  const std::string escapes = test::WriteTempFile("console_escapes.wav", DumpAndEscapeBytes());
+  for (const UINT code_page : kCodePages) {
+    SCOPED_TRACE(code_page);
+    Clear(code_page);
+    EXPECT_EQ(RunSondrax({"sondrax", marks}), 0);
+    EXPECT_EQ(RunSondrax({"sondrax", escapes}), 0);
+    const std::string screen = Screen();
+    const std::string top =
+        "                       Sondrax\n"
+        "                       ═══════\n"
+        "\n"
+        "RIFF                :          √\n"
+        "\"RIFF\" body size    :         38 - file length is reported exactly, OK.\n";
+    EXPECT_EQ(screen.substr(0, top.size()), top);
+    for (const char* line : {
+             "■ fmt               :          √\n",
+             "    ╘═> CODEC       : Microsoft - uncompressed PCM\n",
+             "  ∙ Channels        :          1 (mono)\n",
+             "■ fact              :          ÷\n",
+             "■ LIST              :          ÷\n",
+             // The backspace takes back the blank after the last byte.
+             "  ∙ fmt.-spec. data :  [F9 01]\n",
+             "■ fact              :          √\n",
+             // The file's control bytes as their glyphs: ESC as ←, BEL as •, NUL as a blank.
+             "    ∙ \"INAM\" size   :         13 [Clear←[2J•me ]\n",
+         }) {
+      EXPECT_NE(screen.find(line), std::string::npos) << line << "in\n" << screen;
+    }
+    // Nothing cleared the screen: both reports are on it, the first at the top.
+    EXPECT_EQ(Count(screen, "Sondrax\n"), 2u);
+    EXPECT_TRUE(std::none_of(screen.begin(), screen.end(), [](char c) {
+      return c != '\n' && static_cast<unsigned char>(c) < 0x20;
+    })) << screen;
+  }
+}
+
+TEST_F(Console, AGlyphCutBetweenWritesShowsWhole) {
+  Clear(850);
+  const auto write = [](int stream, const char* bytes) {
+    std::size_t written = 0;
+    EXPECT_EQ(PlatformDefaults().Write(stream, bytes, std::strlen(bytes), &written), 0);
+    EXPECT_EQ(written, std::strlen(bytes));
+  };
+  // "═" in three pieces on standard output, and between them the two pieces of a "ü" on
+  // standard error: each stream's glyph is shown once its last byte has come.
+  write(1, "[\xE2");
+  write(2, "(\xC3");
+  write(1, "\x95");
+  write(1, "\x90]");
+  write(2, "\xBC)\r\n");
+  EXPECT_EQ(Screen(), "[(═]ü)\n\n");
+}
+
+TEST_F(Console, ALongNameShowsEveryLetterAcrossTheBuffersPieces) {
+  if (GetACP() != 1252) {
+    GTEST_SKIP() << "the name is spelt in code page 1252";
+  }
+  Clear(437);
+  // A line of more than 128 bytes of UTF-8, with the euro sign (0x80 in code page 1252, three
+  // bytes in UTF-8) at every offset from the start of the buffer once.
+  for (const std::string lead : {"", "x", "xx"}) {
+    const std::string name = test::TempPath(lead + std::string(40, '\x80') + ".wav");
+    EXPECT_EQ(RunSondrax({"sondrax", name}), 1);
+    std::string shown = "*ERROR*: Could not open \"";
+    for (const char c : name) {
+      shown += c == '\x80' ? std::string("€") : std::string(1, c);
+    }
+    EXPECT_NE(Screen().find(shown + "\"\n"), std::string::npos) << shown << "\nin\n" << Screen();
+  }
+}
+
+TEST_F(Console, AFailingConsoleWriteEndsTheRunWithTheErrorText) {
+  Clear(437);
+  // A console handle without write access: the console's mode can be read, writes fail.
+  const HANDLE read_only = CreateFileA("CONOUT$", GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       nullptr, OPEN_EXISTING, 0, nullptr);
+  ASSERT_NE(read_only, INVALID_HANDLE_VALUE);
+  DWORD mode = 0;
+  ASSERT_TRUE(GetConsoleMode(read_only, &mode));
+  const std::string err_path = test::TempPath("stderr_console_write.txt");
+  const HANDLE err = NewFile(err_path);
+  SetStdHandle(STD_OUTPUT_HANDLE, read_only);
+  SetStdHandle(STD_ERROR_HANDLE, err);
+  const int code = RunSondrax({"sondrax", test::WriteTempFile("console_write.wav", PcmBytes())});
+  CloseHandle(err);
+  CloseHandle(read_only);
+  EXPECT_EQ(code, 1);
+  // The system's number for the refused write: 5 on Windows, 6 under wine.
+  const std::string text = test::MaskLocation(test::ReadFile(err_path));
+  const std::string fatal = "Exception EInOutError in Modul sondrax_tests.exe bei XXXXXXXX.\r\n";
+  EXPECT_TRUE(text == fatal + "Dateizugriff verweigert.\r\n\r\n" ||
+              text == fatal + "E/A-Fehler 6.\r\n\r\n")
+      << text;
+  EXPECT_EQ(Screen(), "\n");
+}
+
+// The real program in the console, started as a command prompt starts it: its standard
+// output and standard error are the console's screen. Returns its exit code.
+int RunInConsole(const std::string& arguments) {
+  std::string exe;
+  EXPECT_EQ(PlatformFullPath(SONDRAX_BINARY, &exe), 0);
+  std::string command_line = Quoted(exe) + " " + arguments;
+  SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const HANDLE screen =
+      CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                  &inherit, OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = screen;
+  startup.hStdError = screen;
+  PROCESS_INFORMATION process = {};
+  DWORD code = 0xDEAD;
+  if (CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                     &startup, &process)) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  } else {
+    ADD_FAILURE() << "CreateProcessA failed: " << GetLastError();
+  }
+  CloseHandle(screen);
+  return static_cast<int>(code);
+}
+
+TEST_F(Console, TheProgramsFatalErrorTextShowsItsUmlautsOnEveryCodePage) {
+  const std::string path = test::WriteTempFile(
+      "console_invalid_op.wav", test::WavBuilder()
+                                    .Chunk("fmt ", test::FmtBody(1, 1, 8000, 0, 1, 8))
+                                    .Chunk("data", "")
+                                    .Bytes());
+  for (const UINT code_page : kCodePages) {
+    SCOPED_TRACE(code_page);
+    Clear(code_page);
+    EXPECT_EQ(RunInConsole(Quoted(path)), 1);
+    const std::string screen = Screen();
+    EXPECT_NE(screen.find("                       ═══════\n"), std::string::npos) << screen;
+    EXPECT_NE(screen.find("■ data              :          √\n"
+                          "Exception EInvalidOp in Modul sondrax.exe bei "),
+              std::string::npos)
+        << screen;
+    EXPECT_NE(screen.find(".\nUngültige Gleitkommaoperation.\n\n"), std::string::npos) << screen;
+  }
+}
+
+// Starts this test program once more, in a console of its own, to run the Console tests there.
+TEST(Win32Console, TheConsoleTestsRunInAConsoleOfTheirOwn) {
+  char self[MAX_PATH * 4];
+  const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
+  ASSERT_GT(length, 0u);
+  std::string command_line = Quoted(std::string(self, length)) + " --gtest_filter=Console.*";
+  const std::string out_path = test::TempPath("console_tests.txt");
+  SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  const HANDLE out = CreateFileA(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(out, INVALID_HANDLE_VALUE);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = out;
+  startup.hStdError = out;
+  SetEnvironmentVariableA(kInConsole, "1");
+  PROCESS_INFORMATION process = {};
+  const BOOL started = CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE,
+                                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  SetEnvironmentVariableA(kInConsole, nullptr);
+  DWORD code = 0xDEAD;
+  if (started) {
+    WaitForSingleObject(process.hProcess, INFINITE);
+    GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+  } else {
+    ADD_FAILURE() << "CreateProcessA failed: " << GetLastError();
+  }
+  CloseHandle(out);
+  const std::string report = test::ReadFile(out_path);
+  EXPECT_EQ(code, 0u) << report;
+  EXPECT_NE(report.find("[  PASSED  ]"), std::string::npos) << report;
+  EXPECT_EQ(Count(report, "[ RUN      ] Console."), Count(report, "[       OK ] Console."))
+      << report;
+  EXPECT_EQ(report.find("[  SKIPPED ]"), std::string::npos) << report;
 }
 
 }  // namespace

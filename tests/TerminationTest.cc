@@ -41,7 +41,7 @@ Work RunCounted(const test::MemoryFile& file) {
   return work;
 }
 
-Work RunCounted(const std::string& bytes) { return RunCounted(test::MemoryFile{bytes, -1}); }
+Work RunCounted(const std::string& bytes) { return RunCounted(test::MemoryFile{bytes, -1, ""}); }
 
 std::string Header(const std::string& id, std::uint32_t size) { return id + Le32(size); }
 
@@ -351,16 +351,16 @@ TEST(WorkBudget, LongWalksCostFewPlatformCalls) {
   };
   // A header that was never updated after the recording stopped: 1000 bytes of samples, then
   // 64 MiB of digital silence (zero bytes) that the LIST search walks over.
-  test::MemoryFile silence{AfterData(""), 0};
+  test::MemoryFile silence{AfterData(""), 0, ""};
   silence.Length = static_cast<std::int64_t>(silence.Bytes.size()) + (64 << 20);
   const std::string many = Repeat(Header("JUNK", 2) + "jj", 100000);
   const Long walks[] = {
       {"64 MiB of zero bytes after the samples", silence, 200},
       {"1,000 chunks reported as fact",
-       {Riff(Fmt() + Repeat(Header("fact", 0), 1000) + Header("data", 4) + "abcd"), -1}, 20},
-      {"100,000 small chunks after the data", {AfterData(many), -1}, 100},
+       {Riff(Fmt() + Repeat(Header("fact", 0), 1000) + Header("data", 4) + "abcd"), -1, ""}, 20},
+      {"100,000 small chunks after the data", {AfterData(many), -1, ""}, 100},
       {"100,000 small chunks before the fmt chunk",
-       {Riff(many + Fmt() + Header("data", 4) + "abcd"), -1}, 100},
+       {Riff(many + Fmt() + Header("data", 4) + "abcd"), -1, ""}, 100},
   };
   for (const Long& walk : walks) {
     SCOPED_TRACE(walk.Name);
@@ -379,7 +379,7 @@ TEST(WorkBudget, AZeroTailEndsWhereItsLastWholeHeaderEnds) {
   // leaves a piece of a header, which the search reads past the end as it always did.
   for (const int extra : {0, 1, 7, 8, 9, 4096 * 8 + 3}) {
     SCOPED_TRACE(extra);
-    test::MemoryFile file{AfterData("") + std::string(16, '\0'), 0};
+    test::MemoryFile file{AfterData("") + std::string(16, '\0'), 0, ""};
     file.Length = static_cast<std::int64_t>(file.Bytes.size()) + (1 << 20) + extra;
     const Work work = RunCounted(file);
     EXPECT_FALSE(work.BudgetExceeded);

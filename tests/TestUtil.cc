@@ -162,7 +162,11 @@ std::string TempPath(const std::string& name) {
     std::error_code ignored;
     std::filesystem::create_directories(directory, ignored);
   }
+#ifdef _WIN32
+  return directory + "\\" + name;  // as the system's full path of the file would spell it
+#else
   return directory + "/" + name;
+#endif
 }
 
 std::string WriteTempFile(const std::string& name, const std::string& bytes) {
@@ -187,8 +191,15 @@ std::string MaskLocation(const std::string& err) {
 RunResult RunBinary(const std::string& arguments_and_redirections) {
   const std::string out_path = TempPath("binary_stdout");
   const std::string err_path = TempPath("binary_stderr");
-  const std::string command = "( \"" SONDRAX_BINARY "\" " + arguments_and_redirections +
-                              " ) >\"" + out_path + "\" 2>\"" + err_path + "\" </dev/null";
+  // Built by appending: GCC 12 warns falsely (-Wrestrict) about '"(" + text'.
+  std::string command = "( ";
+  if (*kEmulator != '\0') {
+    command += '"';
+    command += kEmulator;
+    command += "\" ";
+  }
+  command += "\"" SONDRAX_BINARY "\" " + arguments_and_redirections + " ) >\"" + out_path +
+             "\" 2>\"" + err_path + "\" </dev/null";
   RunResult result;
   const int status = std::system(command.c_str());
 #ifdef _WIN32

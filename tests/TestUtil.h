@@ -64,6 +64,14 @@ std::string WriteTempFile(const std::string& name, const std::string& bytes);
 /// Reads a whole file.
 std::string ReadFile(const std::string& path);
 
+/// The emulator a cross-build runs the target's executables in (qemu), to be put in front of
+/// the sondrax executable when a test starts it; empty where it runs natively.
+#ifdef SONDRAX_EMULATOR
+inline constexpr const char* kEmulator = SONDRAX_EMULATOR;
+#else
+inline constexpr const char* kEmulator = "";
+#endif
+
 /// The banner the report starts with, as bytes.
 std::string Banner();
 

@@ -1,14 +1,18 @@
 #!/usr/bin/env bash
-# Builds Sondrax and runs every test: the optimised build with GCC, and an
-# AddressSanitizer + UndefinedBehaviorSanitizer build with Clang; the sanitizer build on
-# mutated files and a bounded libFuzzer run; then the 32-bit Windows build, its tests under
-# wine, and the cross-check of the Linux and Windows programs.
+# Builds Sondrax and runs every test: the optimised build with GCC, and its extended arithmetic
+# against the x87 unit on ten million play times; the WebAssembly build and the page, under node
+# and in Chromium; an AddressSanitizer + UndefinedBehaviorSanitizer build with Clang; the
+# sanitizer build on mutated files and a bounded libFuzzer run; the 32-bit Windows build, its
+# tests under wine, and the cross-check of the Linux and Windows programs; then the Linux
+# cross-builds for aarch64, armhf, s390x and riscv64 under qemu, with their tests (riscv64: the
+# executable alone) and the cross-check.
 #
 # Usage: tools/check.sh [--quick]
 #   --quick: the Release build and its tests only (the development loop; under a minute on a
 #            built tree)
 # Each compiler has a build directory of its own: build/ (GCC, shared with run-example.sh),
-# build-asan/ and build-fuzz/ (Clang), build-win/ (MinGW-w64).
+# build-asan/ and build-fuzz/ (Clang), build-web/ (emscripten), build-win/ (MinGW-w64),
+# build-<processor>/ (the cross compilers).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -42,6 +46,21 @@ fi
 # echo "== Lint (clang-format, clang-tidy)"
 # tools/lint.sh
 
+echo "== x87 comparison: the portable extended arithmetic against long double, bit for bit"
+if [ -x build/tests/sondrax_x87_compare ]; then
+  build/tests/sondrax_x87_compare 10000000
+else
+  echo "(not an x86 host: no x87 unit to compare with; the known-answer tests stand in)"
+fi
+
+echo "== WebAssembly build and the page (emscripten; node, and Chromium with playwright-core)"
+web_start=$SECONDS
+emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONDRAX_TESTS=ON \
+  -DSONDRAX_NATIVE_PROGRAM="$PWD/build/sondrax" >/dev/null
+cmake --build build-web -j "$jobs"
+ctest --test-dir build-web --output-on-failure -j "$jobs"
+echo "   the WebAssembly stage took $((SECONDS - web_start)) s (screenshot: build-web/page.png)"
+
 echo "== Sanitizer build (Clang, ASan + UBSan)"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
   -DSONDRAX_SANITIZE=ON >/dev/null
@@ -71,3 +90,25 @@ trap 'wineserver -k 2>/dev/null || true; rm -rf "$wine_dir"' EXIT
 WINEDLLOVERRIDES="$WINEDLLOVERRIDES;mscoree=;mshtml=" wineboot -i >/dev/null 2>&1
 ctest --test-dir build-win --output-on-failure -j "$jobs" </dev/null
 tools/cross-check.sh build/sondrax build-win/sondrax.exe </dev/null
+
+echo "== Linux cross-builds under qemu: aarch64, armhf and s390x (big-endian) with their tests,"
+echo "   riscv64 the executable alone; the cross-check on each"
+# The executable and the test binary are static, so qemu needs none of the target's libraries;
+# tests/CMakeLists.txt puts the emulator in front of the executable for the tests that start it.
+# riscv64 adds nothing to the tests that the others do not cover (64-bit little-endian, as
+# aarch64) but the processor, so it gets the cross-check only: this keeps the stage within a
+# few minutes on two cores.
+for target in aarch64:aarch64-linux-gnu:tests arm:arm-linux-gnueabihf:tests \
+  s390x:s390x-linux-gnu:tests riscv64:riscv64-linux-gnu:cross-check; do
+  IFS=: read -r processor triplet what <<<"$target"
+  echo "-- $triplet"
+  cmake -S . -B "build-$processor" -G Ninja -DCMAKE_BUILD_TYPE=Release --no-warn-unused-cli \
+    -DCMAKE_TOOLCHAIN_FILE="cmake/$triplet.cmake" >/dev/null
+  if [ "$what" = tests ]; then
+    cmake --build "build-$processor" -j "$jobs" --target sondrax sondrax_tests
+    ctest --test-dir "build-$processor" --output-on-failure -j "$jobs" </dev/null
+  else
+    cmake --build "build-$processor" -j "$jobs" --target sondrax
+  fi
+  tools/cross-check.sh build/sondrax "build-$processor/sondrax" "qemu-$processor-static" </dev/null
+done

@@ -1,28 +1,41 @@
 #!/usr/bin/env bash
-# Runs the Linux and the Windows program (under wine) on the same files and arguments and
-# requires the same standard output, standard error and exit code from both.
+# Runs two builds of the program on the same files and arguments and requires the same standard
+# output, standard error and exit code from both: the native Linux program as the reference,
+# and the Windows program under wine or a Linux cross-build under qemu's user-mode emulator.
 #
-# Usage: tools/cross-check.sh LINUX_SONDRAX WINDOWS_SONDRAX_EXE
+# Usage: tools/cross-check.sh LINUX_SONDRAX OTHER_SONDRAX [RUNNER]
+#
+#   tools/cross-check.sh build/sondrax build-win/sondrax.exe      (RUNNER: wine, for a .exe)
+#   tools/cross-check.sh build/sondrax build-s390x/sondrax qemu-s390x-static
 #
 # The files are the sample files of tests/data and edge files generated here: play times whose
 # digits depend on extended-precision rounding, the fixed-point renderings reachable through
 # the play time, truncated files, negative and wrapping sizes, 2 GiB files, odd arguments and
-# unusual standard outputs. Three things may differ, and are brought to one form before the
-# comparison: the module name in the fatal error text ("sondrax" / "sondrax.exe"), and the form
-# of a path in the open error ("/tmp/x" / "Z:\tmp\x"). The code location digits are compared
-# as they are: they name the failing statement, which must be the same on both.
+# unusual standard outputs. Against the Windows program three things may differ, and are
+# brought to one form before the comparison: the module name in the fatal error text
+# ("sondrax" / "sondrax.exe"), and the form of a path in the open error ("/tmp/x" /
+# "Z:\tmp\x"). The code location digits are compared as they are: they name the failing
+# statement, which must be the same on both. Against a Linux cross-build nothing may differ.
 #
 # WINEPREFIX and WINEDEBUG are taken from the environment; without a WINEPREFIX a 32-bit
 # prefix is made for this run and removed afterwards. SONDRAX_CROSS_KEEP=1 keeps the files.
 set -euo pipefail
 
-if [ $# -ne 2 ]; then
-  echo "usage: $0 LINUX_SONDRAX WINDOWS_SONDRAX_EXE" >&2
+if [ $# -lt 2 ] || [ $# -gt 3 ]; then
+  echo "usage: $0 LINUX_SONDRAX OTHER_SONDRAX [RUNNER]" >&2
   exit 2
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 linux=$(realpath "$1")
-windows=$(realpath "$2")
+other=$(realpath "$2")
+windows=false
+case $other in
+*.exe) windows=true ;;
+esac
+runner=${3:-}
+if [ -z "$runner" ] && [ "$windows" = true ]; then
+  runner=wine
+fi
 export LC_ALL=C
 export WINEDEBUG=${WINEDEBUG:--all}
 
@@ -40,7 +53,7 @@ cleanup() {
   fi
 }
 trap cleanup EXIT
-if [ -z "${WINEPREFIX:-}" ]; then
+if [ "$windows" = true ] && [ -z "${WINEPREFIX:-}" ]; then
   # wineserver's socket directory goes to TMPDIR; winemenubuilder would write under $HOME.
   own_prefix="$work.wine"
   export WINEPREFIX=$own_prefix TMPDIR=$work WINEDLLOVERRIDES="winemenubuilder.exe=d"
@@ -104,6 +117,9 @@ play_time pt-65.5s.wav 131 2
 play_time pt-3.5s.wav 7 2
 play_time pt-119.996s.wav 119996 1000
 play_time pt-7.5s.wav 1323000 176400
+play_time pt-59.995s.wav 11999 200
+play_time pt-617.285s.wav 123457 200
+play_time pt-double-rounded.wav 337509231 22050
 play_time pt-negative-rate.wav 1000 -100
 play_time pt-zero-size.wav 0 1000
 play_time pt-rate0.wav 1000 0
@@ -188,11 +204,26 @@ wav two-lists.wav "$(pcm)$(chunk data "$(zeros 4)")$(chunk LIST \
   "$(txt INFO)$(chunk INAM "$(txt ab)")")$(chunk LIST "$(txt INFO)$(chunk ISFT "$(txt cd)")")"
 wav junk-after-data.wav "$(pcm)$(chunk data "$(zeros 4)")$(chunk junk "$(zeros 6)")"
 
-# Files of 2 GiB and a little less (sparse), as far as the program reads them.
+# Files of 2 GiB and a little less, and of 3 and 5 GiB (sparse), as far as the program reads
+# them: below 2 GiB sizes are signed, from 2 GiB on unsigned, with exact positions.
 wav large-2gib.wav "$(pcm)$(chunk data "" $((0x80000000 - 44)))" $((0x80000000 - 8))
 grow large-2gib.wav $((0x80000000))
 wav large-1.9gib.wav "$(pcm)$(chunk data "" $((0x7A000000 - 44)))" $((0x7A000000 - 8))
 grow large-1.9gib.wav $((0x7A000000))
+gib3=$((3 << 30))
+info="$(chunk LIST "$(txt INFO)$(chunk INAM "$(txt Title)\x00")")"
+wav large-3gib-info.wav "$(pcm)$(chunk data "" $gib3)" $((36 + gib3 + $(len "$info")))
+grow large-3gib-info.wav $((44 + gib3))
+printf "$info" >>"$files/large-3gib-info.wav"
+wav large-3gib-max-data.wav "$(pcm)$(chunk data "" $((0xFFFFFFFF)))" $((gib3 - 8))
+grow large-3gib-max-data.wav $gib3
+wav large-3gib-junk.wav "$(pcm)$(chunk JUNK "$(zeros 16)" $((0xFFFFFFF8)))$(chunk data "")"
+grow large-3gib-junk.wav $gib3
+# A writer that kept its sizes modulo 2^32.
+gib5=$((5 << 30))
+wav large-5gib-wrapped.wav "$(pcm)$(chunk data "" $(((gib5 - 44) & 0xFFFFFFFF)))" \
+  $(((gib5 - 8) & 0xFFFFFFFF))
+grow large-5gib-wrapped.wav $gib5
 
 cp "$root"/tests/data/*.wav "$files/"
 cp "$files/pcm16-stereo.wav" "$files/with blank.wav"
@@ -212,8 +243,9 @@ run() {
   local side=$1 mode=$2
   shift 2
   local cmd=("$linux")
-  if [ "$side" = windows ]; then
-    cmd=(wine "$windows")
+  if [ "$side" = other ]; then
+    # shellcheck disable=SC2206  # the runner may be a command with arguments
+    cmd=($runner "$other")
   fi
   local status=0
   case $mode in
@@ -241,27 +273,27 @@ check() {
   local mode=$1
   shift
   # Standard input is never read, but wine needs descriptor 0 open when 1 is closed.
-  (cd "$files" && run linux "$mode" "$@" && run windows "$mode" "$@") </dev/null
+  (cd "$files" && run linux "$mode" "$@" && run other "$mode" "$@") </dev/null
   local label="$mode: ${*:-(no argument)}"
   local ok=1
   for part in out err rc; do
     normalise "$work/linux.$part" >"$work/linux.$part.n"
-    normalise "$work/windows.$part" >"$work/windows.$part.n"
+    normalise "$work/other.$part" >"$work/other.$part.n"
   done
-  if [ "$mode" = closed ]; then
+  if [ "$mode" = closed ] && [ "$windows" = true ]; then
     # Wine gives a closed descriptor 1 to the first file it opens itself (the current
     # directory, read-only), so the program finds a handle and its first write fails with 6.
     # Being a disk file, it is written only at the end, so the failing statement differs too.
     # A Windows process started without a standard output handle gets 105 at the first write,
     # as on Linux (the unit tests start sondrax.exe so).
-    sed -i 's/^E\/A-Fehler 6\.\r$/E\/A-Fehler 105.\r/' "$work/windows.err.n"
-    sed -i 's/ bei [0-9A-F]\{8\}\./ bei LOCATION./' "$work/windows.err.n" "$work/linux.err.n"
+    sed -i 's/^E\/A-Fehler 6\.\r$/E\/A-Fehler 105.\r/' "$work/other.err.n"
+    sed -i 's/ bei [0-9A-F]\{8\}\./ bei LOCATION./' "$work/other.err.n" "$work/linux.err.n"
   fi
   for part in out err rc; do
-    if ! cmp -s "$work/linux.$part.n" "$work/windows.$part.n"; then
+    if ! cmp -s "$work/linux.$part.n" "$work/other.$part.n"; then
       ok=0
       echo "DIFFERENT $part: $label"
-      diff <(od -An -c "$work/linux.$part.n") <(od -An -c "$work/windows.$part.n") | head -20 || true
+      diff <(od -An -c "$work/linux.$part.n") <(od -An -c "$work/other.$part.n") | head -20 || true
     fi
   done
   if [ $ok = 1 ]; then
@@ -292,5 +324,6 @@ for path in "$files"/*.wav; do
   fi
 done
 
-echo "cross-check: $passed passed, $failed failed"
+echo "cross-check of $(basename "$(dirname "$other")")/$(basename "$other"):" \
+  "$passed passed, $failed failed"
 [ "$failed" -eq 0 ]

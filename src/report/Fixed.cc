@@ -1,30 +1,15 @@
 // The fixed-point rendering of real numbers. The digits come from 64-bit-significand
-// arithmetic in a fixed sequence of steps, so that the same value gives the same text on every
-// platform that provides that arithmetic (x87 extended precision).
-#include <cfloat>
+// arithmetic in a fixed sequence of steps (report/Extended.h), so that the same value gives the
+// same text on every platform.
 #include <cmath>
 #include <cstdint>
 
+#include "report/Extended.h"
 #include "report/Output.h"
-
-static_assert(LDBL_MANT_DIG == 64,
-              "the play time and its rendering need long double with a 64-bit significand");
 
 namespace sondrax {
 
-namespace {
-
-long double PowerOfTen(int k) {
-  long double result = 1.0L;
-  for (int i = 0; i < k; ++i) {
-    result *= 10.0L;  // exact: every power of ten used here fits the 64-bit significand
-  }
-  return result;
-}
-
-}  // namespace
-
-std::string FixedText(long double x, std::int32_t decimals) {
+std::string FixedText(double x, std::int32_t decimals) {
   if (decimals < 0) {
     decimals = 0;
   }
@@ -32,25 +17,26 @@ std::string FixedText(long double x, std::int32_t decimals) {
   if (std::signbit(x)) {
     text.push_back('-');
   }
-  long double m = std::fabs(x);
+  ExtendedRec m = ExtendedFromDouble(std::fabs(x));
 
   // Scale the magnitude into [1, 16) with exact decimal exponents; below 10 it stays as it is.
   int exponent10 = 0;
-  if (m >= 10.0L) {
+  if (std::fabs(x) >= 10.0) {
     for (;;) {
-      const int e = std::ilogb(m);
+      const std::int32_t e = ExtendedBinaryExponent(m);
       const int k = static_cast<int>((static_cast<std::int64_t>(e) * 19728) >> 16);
       if (k == 0) {
         break;
       }
-      m /= PowerOfTen(k);
+      // 10^k is exact for every k a play time needs; far larger magnitudes get the powers
+      // rounded as the x87 unit rounds them.
+      m = ExtendedDivide(m, ExtendedPowerOfTen(k));
       exponent10 += k;
     }
   }
 
   // Nineteen digits c0 ... c18 of m * 10^17; c0 is 0 or 1.
-  const long double scaled = m * PowerOfTen(17);
-  const auto whole = static_cast<std::uint64_t>(std::nearbyint(scaled));
+  const std::uint64_t whole = ExtendedRoundedMagnitude(ExtendedMultiply(m, ExtendedPowerOfTen(17)));
   char digits[19];
   std::uint64_t rest = whole;
   for (int i = 18; i >= 0; --i) {

@@ -99,6 +99,13 @@ void Put(std::string_view text, TextSource source) {
   if (IoError != 0 || !OpenOutput()) {
     return;
   }
+  std::string user_text;
+  if (source == TextSource::kUserText && ReportOutput.Terminal &&
+      ReportOutput.Charset == TerminalCharset::kUtf8) {
+    // The file name is in the system's character set, which on Windows is not the console's.
+    user_text = Platform.UserTextUtf8(text);
+    text = user_text;
+  }
   for (char c : text) {
     if (IoError != 0) {
       return;  // the statement failed: the rest of it is not written
@@ -175,7 +182,7 @@ void WritePadded(std::string_view text, std::int32_t width, TextSource source) {
   WriteRightAligned(text, width, source);
 }
 
-void WriteFixed(long double x, std::int32_t width, std::int32_t decimals) {
+void WriteFixed(double x, std::int32_t width, std::int32_t decimals) {
   WriteRightAligned(FixedText(x, decimals), width, TextSource::kProgram);
 }
 

@@ -64,7 +64,7 @@ void WriteInt64(std::int64_t value, std::int32_t width);
 void WritePadded(std::string_view text, std::int32_t width,
                  TextSource source = TextSource::kProgram);
 /// Writes the fixed-point rendering of x (see FixedText) right-aligned in width.
-void WriteFixed(long double x, std::int32_t width, std::int32_t decimals);
+void WriteFixed(double x, std::int32_t width, std::int32_t decimals);
 /// Writes CR LF; on a character device hands the pending bytes over.
 void EndLine();
 /// Ends a statement that leaves the line open; on a character device hands bytes over.
@@ -83,6 +83,6 @@ std::string IntText(std::int64_t value);
 /// significant digits in 64-bit-significand arithmetic, then rounded on the next decimal
 /// digit alone (a decimal tie rounds away from zero); "-" whenever the sign bit is set.
 /// Only finite values are handed to it.
-std::string FixedText(long double x, std::int32_t decimals);
+std::string FixedText(double x, std::int32_t decimals);
 
 }  // namespace sondrax

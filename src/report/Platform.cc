@@ -5,8 +5,8 @@ namespace sondrax {
 
 namespace {
 constexpr PlatformCalls kPlatformDefaults = {
-    PlatformOpenRead, PlatformRead,       PlatformSeek,  PlatformFileSize,
-    PlatformClose,    PlatformStreamType, PlatformWrite, PlatformCharset,
+    PlatformOpenRead,   PlatformRead,  PlatformSeek,    PlatformFileSize,     PlatformClose,
+    PlatformStreamType, PlatformWrite, PlatformCharset, PlatformUserTextUtf8,
 };
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sondrax {
@@ -80,9 +81,9 @@ enum class StreamKind {
 
 /// What a terminal can display; decides how code page 437 bytes are shown on it.
 enum class TerminalCharset {
-  kUtf8,
+  kUtf8,  // a UTF-8 terminal, or a Windows console (written as UTF-16 by PlatformWrite)
   kOther,
-  kCp437,  // a console that shows code page 437 bytes itself (Windows)
+  kCp437,  // a console that shows code page 437 bytes itself
 };
 
 /// Returns 0 and sets *kind for standard stream 1 (output) or 2 (error), or an error number
@@ -90,11 +91,18 @@ enum class TerminalCharset {
 int PlatformStreamType(int stream, StreamKind* kind);
 
 /// One write attempt to stream 1 or 2. Sets *written (may be fewer than count). Returns 0 or
-/// an error number. Interrupted calls are retried inside.
+/// an error number. Interrupted calls are retried inside. On Windows a stream that is a
+/// console takes UTF-8 text, which it shows whatever the console's code page.
 int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t* written);
 
-/// The character set a terminal shows, from the locale settings.
+/// The character set a terminal shows: from the locale settings on POSIX; on Windows a
+/// console always takes UTF-8 (see PlatformWrite).
 TerminalCharset PlatformCharset();
+
+/// A text the user gave the program (the file name) in UTF-8, for a terminal of charset kUtf8:
+/// on POSIX its bytes are the terminal's own already and come back unchanged; on Windows they
+/// are in the ANSI code page and are converted.
+std::string PlatformUserTextUtf8(std::string_view text);
 
 // ---- The table of platform calls --------------------------------------------------------
 
@@ -111,6 +119,7 @@ struct PlatformCalls {
   int (*StreamType)(int stream, StreamKind* kind);
   int (*Write)(int stream, const void* bytes, std::size_t count, std::size_t* written);
   TerminalCharset (*Charset)();
+  std::string (*UserTextUtf8)(std::string_view text);
 };
 
 /// The table in force.

@@ -119,6 +119,10 @@ TerminalCharset PlatformCharset() {
   return TerminalCharset::kOther;
 }
 
+// A name from the command line is in the locale's character set already, which is what the
+// terminal shows.
+std::string PlatformUserTextUtf8(std::string_view text) { return std::string(text); }
+
 int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   // O_NONBLOCK keeps a FIFO from waiting for a writer; it has no effect on a regular file,
   // and anything that is not a regular file is refused right after.
@@ -197,19 +201,29 @@ int PlatformFullPath(const std::string& name, std::string* full_path) {
   return 0;
 }
 
+namespace {
+
+std::string ProgramName;  // argv[0], kept by PlatformArguments
+
+}  // namespace
+
 std::string PlatformModuleName() {
   char path[4096];
   const ssize_t length = readlink("/proc/self/exe", path, sizeof path);
-  if (length <= 0) {
-    return "sondrax";
+  if (length > 0) {
+    return BaseName(std::string(path, static_cast<std::size_t>(length)));
   }
-  return BaseName(std::string(path, static_cast<std::size_t>(length)));
+  // No /proc (another Unix, or a container without it): the name the program was started by.
+  return ProgramName.empty() ? "sondrax" : BaseName(ProgramName);
 }
 
 std::vector<std::string> PlatformArguments(int argc, char** argv) {
   std::vector<std::string> arguments;
   for (int i = 0; i < argc; ++i) {
     arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
+  }
+  if (!arguments.empty()) {
+    ProgramName = arguments[0];
   }
   return arguments;
 }

@@ -7,9 +7,11 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "CommandLine.h"
+#include "report/Cp437.h"
 #include "report/Platform.h"
 
 namespace sondrax {
@@ -37,11 +39,64 @@ HANDLE StandardHandle(int stream) {
   return GetStdHandle(stream == 2 ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE);
 }
 
+// GetConsoleMode succeeds only on a console's own handles: the null device and other
+// character devices fail it.
+bool IsConsole(HANDLE handle) {
+  DWORD mode = 0;
+  return GetConsoleMode(handle, &mode) != 0;
+}
+
+// The bytes of a glyph that the last write to a console ended inside, for standard output
+// and standard error: the report's buffer is handed over in pieces of 128 bytes, and a piece
+// may end between the bytes of one glyph. They are sent with the next write's bytes, so a
+// glyph is never shown as two replacement characters. A stream of the program's own text is
+// always complete at the end of a statement, so nothing stays here when a run ends.
+std::string ConsoleCarry[2];
+
+// Shows UTF-8 text on a console as UTF-16, which needs no code page: the console shows the
+// glyphs themselves, whatever its output code page is.
+int WriteConsoleText(int stream, HANDLE console, const void* bytes, std::size_t count) {
+  std::string& carry = ConsoleCarry[stream == 2 ? 1 : 0];
+  std::string text = carry;
+  text.append(static_cast<const char*>(bytes), count);
+  const std::size_t tail = Utf8IncompleteTail(text);
+  carry.assign(text, text.size() - tail, tail);
+  text.resize(text.size() - tail);
+  if (text.empty()) {
+    return 0;
+  }
+  const int size = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  if (units <= 0) {
+    carry.clear();
+    return LastError();
+  }
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), units);
+  const wchar_t* next = wide.data();
+  auto left = static_cast<DWORD>(units);
+  while (left > 0) {
+    DWORD done = 0;
+    if (!WriteConsoleW(console, next, left, &done, nullptr)) {
+      carry.clear();
+      return LastError();
+    }
+    if (done == 0) {
+      carry.clear();
+      return kErrDiskFull;  // a console that takes nothing would make this loop spin
+    }
+    next += done;
+    left -= done;
+  }
+  return 0;
+}
+
 }  // namespace
 
-// A character device is a console (or the null device, where the bytes go nowhere). A console
-// shows the code page 437 bytes itself, so it needs no translation; it only has to be kept
-// from obeying control bytes that come from the input file.
+// A character device is a console or another device such as the null device. Only a console
+// has a person watching: it gets the report's glyphs as text (see PlatformWrite), and bytes
+// from the input file are kept from acting on it as control codes. The null device gets the
+// bytes as they are, statement by statement.
 int PlatformStreamType(int stream, StreamKind* kind) {
   const HANDLE handle = StandardHandle(stream);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
@@ -54,18 +109,28 @@ int PlatformStreamType(int stream, StreamKind* kind) {
     *kind = StreamKind::kFileOrPipe;
     return 0;
   case FILE_TYPE_CHAR:
-    *kind = StreamKind::kTerminal;
+    *kind = IsConsole(handle) ? StreamKind::kTerminal : StreamKind::kCharDevice;
     return 0;
   default:
     return LastError();
   }
 }
 
+// A file, a pipe or the null device gets the bytes through WriteFile, unchanged. A console
+// shows bytes in its own output code page, which is 437 only on some systems; it gets UTF-8
+// text instead (the report's glyphs, translated by the output layer) through WriteConsoleW.
 int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t* written) {
   *written = 0;
   const HANDLE handle = StandardHandle(stream);
   if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
     return kErrInvalidHandle;
+  }
+  if (IsConsole(handle)) {
+    const int error = WriteConsoleText(stream, handle, bytes, count);
+    if (error == 0) {
+      *written = count;
+    }
+    return error;
   }
   DWORD done = 0;
   if (!WriteFile(handle, bytes, static_cast<DWORD>(count), &done, nullptr)) {
@@ -75,7 +140,37 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
   return 0;
 }
 
-TerminalCharset PlatformCharset() { return TerminalCharset::kCp437; }
+TerminalCharset PlatformCharset() { return TerminalCharset::kUtf8; }
+
+// The command line and the full path are in the ANSI code page.
+std::string PlatformUserTextUtf8(std::string_view text) {
+  if (text.empty()) {
+    return std::string();
+  }
+  const int size = static_cast<int>(text.size());
+  const int units = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+  if (units <= 0) {
+    return std::string(text);
+  }
+  std::wstring wide(static_cast<std::size_t>(units), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), units);
+  for (wchar_t& c : wide) {
+    // The ANSI code page gives a few bytes the code points of C1 control codes (0x81, 0x8D,
+    // 0x8F, 0x90 and 0x9D in code page 1252): shown as '?', as on a terminal of 8-bit
+    // characters, so that they cannot act on a console that takes escape sequences.
+    if (c >= 0x80 && c < 0xA0) {
+      c = L'?';
+    }
+  }
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) {
+    return std::string(text);
+  }
+  std::string utf8(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), units, utf8.data(), length, nullptr, nullptr);
+  return utf8;
+}
 
 namespace {
 

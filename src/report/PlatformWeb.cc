@@ -1,0 +1,193 @@
+// The platform layer of the WebAssembly build, which runs in a web page's worker.
+//
+// There is no file system: the input file and the standard streams belong to the JavaScript
+// host that loaded the module, and every call here is one call of a function the host sets on
+// the module object:
+//   openInput(name)             -> an id (an integer >= 0) for the file of that name
+//   inputSize(id)               -> its length in bytes
+//   readInput(id, start, count) -> a Uint8Array of up to `count` bytes from `start` on
+//   closeInput(id)
+//   writeOutput(stream, bytes)  -> takes a copy of the bytes for stream 1 or 2
+// In a page the input is a File read with FileReaderSync on Blob.slice, so a read costs the
+// bytes it asks for and nothing more, whatever the file's length. A host reports a failure by
+// throwing; its error name becomes the program's error number here. Positions are held here,
+// so the host's reads need no state; they travel as doubles, exact up to 2^53.
+#include <emscripten.h>
+
+#include <map>
+
+#include "report/Platform.h"
+
+namespace sondrax {
+
+namespace {
+
+// The host's exception names as the program's error numbers: a file the host does not know is
+// not found, one the browser may not read is access denied, and a file changed or removed on
+// disk since the user chose it (NotReadableError) is a device I/O error. Anything else (the
+// host missing a function, a broken host) is a device I/O error too.
+//
+// Each function returns a negative error number on failure, so that one value carries both.
+EM_JS(int, HostOpen, (const char* name), {
+  try {
+    return Module["openInput"](UTF8ToString(name));
+  } catch (error) {
+    return -({NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+  }
+});
+
+EM_JS(double, HostSize, (int id), {
+  try {
+    return Module["inputSize"](id);
+  } catch (error) {
+    return -({NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+  }
+});
+
+EM_JS(int, HostRead, (int id, double start, void* buffer, int count), {
+  try {
+    const bytes = Module["readInput"](id, start, count);
+    const got = Math.min(bytes.length, count);
+    HEAPU8.set(bytes.subarray(0, got), buffer);
+    return got;
+  } catch (error) {
+    return -({NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+  }
+});
+
+EM_JS(int, HostClose, (int id), {
+  try {
+    Module["closeInput"](id);
+    return 0;
+  } catch (error) {
+    return -1117;
+  }
+});
+
+EM_JS(int, HostWrite, (int stream, const void* bytes, int count), {
+  try {
+    Module["writeOutput"](stream, HEAPU8.slice(bytes, bytes + count));
+    return count;
+  } catch (error) {
+    return -1117;
+  }
+});
+
+// The position of each open input, by the host's id.
+std::map<FileHandle, std::int64_t> Positions;
+
+constexpr std::size_t kLargestRead = 1 << 30;
+
+}  // namespace
+
+int PlatformOpenRead(const std::string& path, FileHandle* handle) {
+  const int id = HostOpen(path.c_str());
+  if (id < 0) {
+    return -id;
+  }
+  Positions[id] = 0;
+  *handle = id;
+  return 0;
+}
+
+int PlatformRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* got) {
+  *got = 0;
+  const auto open = Positions.find(handle);
+  if (open == Positions.end()) {
+    return kErrInvalidHandle;
+  }
+  if (count > kLargestRead) {
+    count = kLargestRead;  // a read may deliver fewer bytes than asked; the caller loops
+  }
+  const int done = HostRead(static_cast<int>(handle), static_cast<double>(open->second), buffer,
+                            static_cast<int>(count));
+  if (done < 0) {
+    return -done;
+  }
+  *got = static_cast<std::size_t>(done);
+  open->second += done;
+  return 0;
+}
+
+int PlatformSeek(FileHandle handle, std::int64_t position) {
+  const auto open = Positions.find(handle);
+  if (open == Positions.end()) {
+    return kErrInvalidHandle;
+  }
+  if (position < 0) {
+    return kErrNegativeSeek;
+  }
+  open->second = position;
+  return 0;
+}
+
+int PlatformFileSize(FileHandle handle, std::int64_t* size) {
+  if (Positions.count(handle) == 0) {
+    return kErrInvalidHandle;
+  }
+  const double length = HostSize(static_cast<int>(handle));
+  if (length < 0) {
+    return static_cast<int>(-length);
+  }
+  *size = static_cast<std::int64_t>(length);
+  return 0;
+}
+
+int PlatformClose(FileHandle handle) {
+  if (Positions.erase(handle) == 0) {
+    return kErrInvalidHandle;
+  }
+  const int result = HostClose(static_cast<int>(handle));
+  return result < 0 ? -result : 0;
+}
+
+// The page knows a file by its name alone: a browser never tells where on disk a file lies.
+int PlatformFullPath(const std::string& name, std::string* full_path) {
+  *full_path = name;
+  return 0;
+}
+
+std::string PlatformModuleName() { return "sondrax"; }
+
+std::vector<std::string> PlatformArguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 0; i < argc; ++i) {
+    arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
+  }
+  return arguments;
+}
+
+void PlatformStartup() {}
+
+// The host collects both streams as bytes, as a file or a pipe would: the page shows the code
+// page 437 bytes itself and can save them unchanged.
+int PlatformStreamType(int stream, StreamKind* kind) {
+  if (stream != 1 && stream != 2) {
+    return kErrInvalidHandle;
+  }
+  *kind = StreamKind::kFileOrPipe;
+  return 0;
+}
+
+int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t* written) {
+  *written = 0;
+  if (stream != 1 && stream != 2) {
+    return kErrInvalidHandle;
+  }
+  if (count > kLargestRead) {
+    count = kLargestRead;
+  }
+  const int done = HostWrite(stream, bytes, static_cast<int>(count));
+  if (done < 0) {
+    return -done;
+  }
+  *written = static_cast<std::size_t>(done);
+  return 0;
+}
+
+TerminalCharset PlatformCharset() { return TerminalCharset::kOther; }
+
+// The page hands the file's name over as UTF-8, which is what a terminal of kUtf8 takes.
+std::string PlatformUserTextUtf8(std::string_view text) { return std::string(text); }
+
+}  // namespace sondrax

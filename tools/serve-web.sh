@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds the page (the WebAssembly build, in build-web/) and serves it on this machine only.
+# Usage: tools/serve-web.sh [PORT]   (default 8000; needs emscripten: tools/install-deps.sh)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+port=${1:-8000}
+
+emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build-web -j 2
+echo "Serving the page at http://127.0.0.1:$port/ (Ctrl-C ends it)"
+exec python3 -m http.server "$port" --bind 127.0.0.1 --directory build-web/site

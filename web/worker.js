@@ -1,0 +1,86 @@
+// The program itself, in a worker: the report on each File the page posts.
+//
+// The program reads its file through a window of at most 1 MiB, so each read it asks for is
+// one Blob.slice of just those bytes, read synchronously (FileReaderSync exists only in
+// workers). A file of any length costs the bytes the report looks at, not its length.
+importScripts("sondrax.js");
+
+const reader = new FileReaderSync();
+let input = null; // the File of the current run
+let output = null; // the bytes written to standard output (1) and standard error (2)
+let bytesRead = 0;
+
+const sondrax = SondraxModule({
+  // The program opens the file it was given by name; the name may have come back from UTF-8
+  // changed (a lone surrogate), so it is not compared.
+  openInput(name) {
+    if (input === null) throw new DOMException(`no file ${name}`, "NotFoundError");
+    return 1;
+  },
+  inputSize() {
+    return input.size;
+  },
+  readInput(id, start, count) {
+    const bytes = new Uint8Array(reader.readAsArrayBuffer(input.slice(start, start + count)));
+    bytesRead += bytes.length;
+    return bytes;
+  },
+  closeInput() {},
+  writeOutput(stream, bytes) {
+    output[stream].push(bytes);
+  },
+});
+postMessage({ ready: true });
+
+function joined(pieces) {
+  const all = new Uint8Array(pieces.reduce((sum, piece) => sum + piece.length, 0));
+  let at = 0;
+  for (const piece of pieces) {
+    all.set(piece, at);
+    at += piece.length;
+  }
+  return all;
+}
+
+// One run on `file`: its exit code and what it wrote to each stream.
+function report(file, asShown) {
+  input = file;
+  output = { 1: [], 2: [] };
+  try {
+    const exitCode = sondrax.ccall(
+      "SondraxReport", "number", ["string", "number"], [file.name, asShown ? 1 : 0]);
+    return { exitCode, stdout: joined(output[1]), stderr: joined(output[2]) };
+  } finally {
+    input = null;
+  }
+}
+
+// Each file is reported twice: once for the exact bytes of the report (to save), once as a
+// UTF-8 terminal receives it (to show). A report costs a few reads of the file, so the second
+// run costs as little as the first.
+onmessage = ({ data: { file } }) => {
+  try {
+    bytesRead = 0;
+    const start = performance.now();
+    const exact = report(file, false);
+    const milliseconds = performance.now() - start;
+    const read = bytesRead;
+    const shown = report(file, true);
+    const utf8 = new TextDecoder();
+    postMessage(
+      {
+        exitCode: exact.exitCode,
+        stdout: exact.stdout,
+        shownOut: utf8.decode(shown.stdout),
+        shownErr: utf8.decode(shown.stderr),
+        bytesRead: read,
+        milliseconds,
+      },
+      [exact.stdout.buffer],
+    );
+  } catch (error) {
+    // A fault of the program itself (the module has stopped): the page starts a new worker.
+    postMessage({ failure: String(error) });
+    close();
+  }
+};
