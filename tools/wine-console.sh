@@ -26,7 +26,9 @@ done
 
 code_pages=(437 850 65001)
 work=$(mktemp -d "${TMPDIR:-/tmp}/sondrax-console.XXXXXX")
-# A tmux server of its own for each code page; its socket is left behind by tmux.
+# A tmux server of its own for each code page; its socket is left behind by tmux, and so is the
+# socket's directory (tmux-<uid>), which lies in $work rather than in /tmp.
+export TMUX_TMPDIR=$work
 socket() { echo "sondrax-console-$$-$1"; }
 stop() {
   local path
