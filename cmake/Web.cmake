@@ -57,4 +57,9 @@ if(SONDRAX_TESTS)
   # A look at the page with two reports, kept in the build directory.
   set_property(TEST web_page APPEND PROPERTY ENVIRONMENT
     "SONDRAX_SCREENSHOT=${CMAKE_BINARY_DIR}/page.png")
+  # Chromium keeps its crash reports and dconf its cache under the user's configuration and
+  # cache directories whatever profile it runs with: those lie in the build directory here.
+  set_property(TEST web_page APPEND PROPERTY ENVIRONMENT
+    "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/browser-home/config"
+    "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/browser-home/cache")
 endif()
