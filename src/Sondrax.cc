@@ -382,9 +382,9 @@ void WriteMinutes(const std::string& seconds_text) {
   minutes += IntText(static_cast<std::int64_t>(hundredths / 6000));
   WritePadded(minutes, 2);
   WriteChar(':');
-  const char seconds[] = {static_cast<char>('0' + rest / 1000), static_cast<char>('0' + rest / 100 % 10),
-                          '.', static_cast<char>('0' + rest / 10 % 10),
-                          static_cast<char>('0' + rest % 10)};
+  const char seconds[] = {
+      static_cast<char>('0' + rest / 1000), static_cast<char>('0' + rest / 100 % 10), '.',
+      static_cast<char>('0' + rest / 10 % 10), static_cast<char>('0' + rest % 10)};
   WriteText(std::string_view(seconds, sizeof seconds));
 }
 

@@ -31,7 +31,9 @@ constexpr FormatTagEntry kFormatTags[] = {
     {0x0004, "Compaq - VSELP (Windows CE 2.0)"},
     {0x0005, "IBM - CVSD"},
     {0x0006, "Microsoft - CCITT A-Law"},
-    {0x0007, "Microsoft - CCITT \xE6" "-Law"},
+    {0x0007,
+     "Microsoft - CCITT \xE6"
+     "-Law"},
     {0x0010, "OKI - OKI ADPCM"},
     {0x0011, "intel - DVI/IMA ADPCM"},
     {0x0012, "Videologic - MediaSpace ADPCM"},

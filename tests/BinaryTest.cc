@@ -19,18 +19,21 @@ using test::RunBinary;
 std::string Quoted(const std::string& path) { return "'" + path + "'"; }
 
 std::string PcmFile() {
-  return test::WriteTempFile(
-      "binary_pcm.wav",
-      test::WavBuilder().Chunk("fmt ", test::FmtBody(1, 1, 8000, 8000, 1, 8)).Chunk("data", "ab").Bytes());
+  return test::WriteTempFile("binary_pcm.wav",
+                             test::WavBuilder()
+                                 .Chunk("fmt ", test::FmtBody(1, 1, 8000, 8000, 1, 8))
+                                 .Chunk("data", "ab")
+                                 .Bytes());
 }
 
 const char kFatalPrefix[] = "Exception EInOutError in Modul sondrax bei ";
 
 TEST(Binary, SyntaxTextAndExitCodeZero) {
   const auto result = RunBinary("");
-  EXPECT_EQ(result.Out, test::Banner() +
-                            "Syntax: SONDRAX <RIFFfile.ext>\r\n\r\n*** NOTE: In this state it works "
-                            "only with most proper built WAVE files ***\r\n\r\n");
+  EXPECT_EQ(result.Out,
+            test::Banner() +
+                "Syntax: SONDRAX <RIFFfile.ext>\r\n\r\n*** NOTE: In this state it works "
+                "only with most proper built WAVE files ***\r\n\r\n");
   EXPECT_EQ(result.Err, "");
   EXPECT_EQ(result.Code, 0);
   EXPECT_EQ(RunBinary("''").Out, result.Out);
@@ -74,8 +77,9 @@ TEST(Binary, ReportGoesToStdoutAndTheErrorToStderrOnly) {
   const std::string path = test::WriteTempFile("binary_short.wav", "RIFF\x04");
   const auto result = RunBinary(Quoted(path));
   EXPECT_EQ(result.Out, test::Banner());
-  EXPECT_EQ(test::MaskLocation(result.Err),
-            std::string(kFatalPrefix) + "XXXXXXXX.\r\nVersuch hinter dem Dateiende zu lesen.\r\n\r\n");
+  EXPECT_EQ(
+      test::MaskLocation(result.Err),
+      std::string(kFatalPrefix) + "XXXXXXXX.\r\nVersuch hinter dem Dateiende zu lesen.\r\n\r\n");
   EXPECT_EQ(result.Code, 1);
   // /dev/null is a character device: bytes are handed over per statement, nothing fails.
   EXPECT_EQ(RunBinary(Quoted(PcmFile()) + " >/dev/null").Code, 0);
@@ -83,12 +87,12 @@ TEST(Binary, ReportGoesToStdoutAndTheErrorToStderrOnly) {
 
 // Sparse files: no disk space is used, and the sample data is never read.
 std::string SparseWav(const std::string& name, std::int64_t length) {
-  const std::string path = test::WriteTempFile(
-      name, test::WavBuilder()
-                .RawSize(static_cast<std::uint32_t>(length - 8))
-                .Chunk("fmt ", test::FmtBody(1, 2, 44100, 176400, 4, 16))
-                .ChunkSized("data", static_cast<std::uint32_t>(length - 44), "")
-                .Bytes());
+  std::string path =
+      test::WriteTempFile(name, test::WavBuilder()
+                                    .RawSize(static_cast<std::uint32_t>(length - 8))
+                                    .Chunk("fmt ", test::FmtBody(1, 2, 44100, 176400, 4, 16))
+                                    .ChunkSized("data", static_cast<std::uint32_t>(length - 44), "")
+                                    .Bytes());
   EXPECT_EQ(truncate(path.c_str(), static_cast<off_t>(length)), 0);
   return path;
 }
@@ -111,19 +115,16 @@ TEST(Binary, FilesOf2GiBAndMoreAreReportedInFull) {
 
   // 3 GiB of samples with an INFO list behind them.
   const std::int64_t samples = 3LL << 30;
-  const std::string list =
-      "LIST" + test::Le32(4 + 8 + 6) + test::InfoList({{"INAM", "Title"}});
+  const std::string list = "LIST" + test::Le32(4 + 8 + 6) + test::InfoList({{"INAM", "Title"}});
   const std::string three = test::WriteTempFile(
-      "binary_3gib.wav",
-      test::WavBuilder()
-          .RawSize(static_cast<std::uint32_t>(36 + samples + list.size()))
-          .Chunk("fmt ", test::FmtBody(1, 2, 44100, 176400, 4, 16))
-          .ChunkSized("data", static_cast<std::uint32_t>(samples), "")
-          .Bytes());
+      "binary_3gib.wav", test::WavBuilder()
+                             .RawSize(static_cast<std::uint32_t>(36 + samples + list.size()))
+                             .Chunk("fmt ", test::FmtBody(1, 2, 44100, 176400, 4, 16))
+                             .ChunkSized("data", static_cast<std::uint32_t>(samples), "")
+                             .Bytes());
   const int fd = open(three.c_str(), O_WRONLY);
   ASSERT_GE(fd, 0);
-  EXPECT_EQ(pwrite(fd, list.data(), list.size(), 44 + samples),
-            static_cast<ssize_t>(list.size()));
+  EXPECT_EQ(pwrite(fd, list.data(), list.size(), 44 + samples), static_cast<ssize_t>(list.size()));
   close(fd);
   const auto at_3gib = RunBinary(Quoted(three));
   EXPECT_NE(at_3gib.Out.find(test::Cp437(" \"data\" chunk size  : 3221225472\n"

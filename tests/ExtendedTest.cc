@@ -308,7 +308,7 @@ ExtendedRec RandomExtended(RandomBits& bits, std::int32_t lowest, std::int32_t h
   if ((choice & 3) == 0) {
     significand &= ~((std::uint64_t{1} << (choice >> 2) % 63) - 1);
   }
-  const auto span = static_cast<std::uint64_t>(highest - lowest + 1);
+  const auto span = static_cast<std::uint64_t>(std::int64_t{highest} - lowest + 1);
   return {(choice & 0x100) != 0, significand,
           lowest + static_cast<std::int32_t>((choice >> 16) % span)};
 }

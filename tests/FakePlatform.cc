@@ -74,8 +74,8 @@ int FakeRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* go
   if (Fake.Position >= length) {
     return 0;
   }
-  std::size_t take = static_cast<std::size_t>(std::min<std::int64_t>(
-      static_cast<std::int64_t>(count), length - Fake.Position));
+  std::size_t take = static_cast<std::size_t>(
+      std::min<std::int64_t>(static_cast<std::int64_t>(count), length - Fake.Position));
   if (Fake.Options.MaxPerRead != 0) {
     take = std::min(take, Fake.Options.MaxPerRead);
   }
@@ -94,8 +94,8 @@ int FakeRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* go
     } else {
       // The distance is taken in 64 bits: it may be 4 GiB or more, which a 32-bit size_t
       // would wrap.
-      piece = static_cast<std::size_t>(std::min<std::int64_t>(static_cast<std::int64_t>(piece),
-                                                              tail_at - at));
+      piece = static_cast<std::size_t>(
+          std::min<std::int64_t>(static_cast<std::int64_t>(piece), tail_at - at));
       std::memset(out + i, 0, piece);
     }
     i += piece;

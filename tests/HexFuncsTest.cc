@@ -8,13 +8,13 @@ namespace sondrax {
 namespace {
 
 TEST(HexFuncs, ByteAndWordDigitsAreUppercaseHighFirst) {
-  const std::pair<int, const char*> bytes[] = {{0, "00"},  {9, "09"},   {10, "0A"}, {15, "0F"},
+  const std::pair<int, const char*> bytes[] = {{0, "00"},  {9, "09"},   {10, "0A"},  {15, "0F"},
                                                {16, "10"}, {127, "7F"}, {171, "AB"}, {255, "FF"}};
   for (const auto& [value, text] : bytes) {
     EXPECT_EQ(ByteToHex(static_cast<std::uint8_t>(value)), text);
   }
-  const std::pair<int, const char*> words[] = {{0, "0000"},    {1, "0001"},    {85, "0055"},
-                                               {255, "00FF"},  {256, "0100"},  {4660, "1234"},
+  const std::pair<int, const char*> words[] = {{0, "0000"},     {1, "0001"},    {85, "0055"},
+                                               {255, "00FF"},   {256, "0100"},  {4660, "1234"},
                                                {65534, "FFFE"}, {65535, "FFFF"}};
   for (const auto& [value, text] : words) {
     EXPECT_EQ(WordToHex(static_cast<std::uint16_t>(value)), text);

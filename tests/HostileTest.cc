@@ -81,6 +81,7 @@ Started Start(const Child& child) {
   }
   args.insert(args.end(), child.Args.begin(), child.Args.end());
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& arg : args) {
     argv.push_back(arg.data());
   }
@@ -205,7 +206,7 @@ void ExpectUnchanged(const FileState& before, const std::string& path) {
 
 // A file whose modification time lies in the past, so that any write would show.
 std::string OldFile(const std::string& name, const std::string& bytes) {
-  const std::string path = test::WriteTempFile(name, bytes);
+  std::string path = test::WriteTempFile(name, bytes);
   const timespec times[2] = {{978307200, 0}, {978307200, 0}};  // 2001-01-01
   EXPECT_EQ(utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
   return path;
@@ -342,9 +343,9 @@ TEST(ChangingFile, ShrinkingBeforeAReadEndsWithTheReadError) {
                                 .Chunk("fmt ", test::FmtBody(1, 1, 8000, 8000, 1, 8))
                                 .Chunk("data", "samples")
                                 .Bytes();
-  const auto cut = Masked(test::RunOnBytes(
-      bytes, ChangeAfter(Cp437("WAVE                :          √\n"),
-                         [](test::MemoryFile& file) { file.Bytes.resize(12); })));
+  const auto cut = Masked(
+      test::RunOnBytes(bytes, ChangeAfter(Cp437("WAVE                :          √\n"),
+                                          [](test::MemoryFile& file) { file.Bytes.resize(12); })));
   const std::string end = Cp437("√\n■ fmt               : ");
   ASSERT_GE(cut.Out.size(), end.size());
   EXPECT_EQ(cut.Out.substr(cut.Out.size() - end.size()), end);
@@ -356,9 +357,9 @@ TEST(ChangingFile, BytesAlreadyFetchedAreReportedAsTheyWere) {
   // The whole small file came with the first window: cutting it afterwards changes nothing.
   const std::string bytes = PcmWithInfo();
   const auto normal = test::RunOnBytes(bytes);
-  const auto cut = Masked(test::RunOnBytes(
-      bytes, ChangeAfter(Cp437("WAVE                :          √\n"),
-                         [](test::MemoryFile& file) { file.Bytes.resize(12); })));
+  const auto cut = Masked(
+      test::RunOnBytes(bytes, ChangeAfter(Cp437("WAVE                :          √\n"),
+                                          [](test::MemoryFile& file) { file.Bytes.resize(12); })));
   EXPECT_EQ(cut.Out, normal.Out);
   EXPECT_EQ(cut.Code, 0);
 }
@@ -378,9 +379,8 @@ TEST(ChangingFile, AtTheEndTheLengthIsAskedAfresh) {
 
   // Grown after the search began: the LIST appended is found by the same search.
   const auto grown = Masked(test::RunOnBytes(
-      bytes.substr(0, list_at),
-      ChangeAfter(Cp437("■ LIST              : "),
-                  [&](test::MemoryFile& file) { file.Bytes = bytes; })));
+      bytes.substr(0, list_at), ChangeAfter(Cp437("■ LIST              : "),
+                                            [&](test::MemoryFile& file) { file.Bytes = bytes; })));
   EXPECT_NE(grown.Out.find("    \xF9 \"IART\" size   :          6 [Artist]\r\n"),
             std::string::npos);
   EXPECT_EQ(grown.Code, 0);
@@ -388,10 +388,10 @@ TEST(ChangingFile, AtTheEndTheLengthIsAskedAfresh) {
   // Grown at the end of a small file, whose every byte came with the first window.
   const std::string small = PcmWithInfo();
   const std::size_t small_list = small.find("LIST");
-  const auto appended = Masked(test::RunOnBytes(
-      small.substr(0, small_list),
-      ChangeAfter(Cp437("■ LIST              : "),
-                  [&](test::MemoryFile& file) { file.Bytes = small; })));
+  const auto appended =
+      Masked(test::RunOnBytes(small.substr(0, small_list),
+                              ChangeAfter(Cp437("■ LIST              : "),
+                                          [&](test::MemoryFile& file) { file.Bytes = small; })));
   EXPECT_NE(appended.Out.find("    \xF9 \"IART\" size   :          6 [Artist]\r\n"),
             std::string::npos);
   EXPECT_EQ(appended.Code, 0);
@@ -406,8 +406,9 @@ TEST(ChangingFile, AFileRemovedOrReplacedWhileOpenIsReportedWhole) {
   ASSERT_EQ(normal.Code, 0);
 
   const auto removed = Masked(test::RunCapture(
-      {"sondrax", path}, ChangeAfter(Cp437("RIFF                :          √\n"),
-                                     [&](test::MemoryFile&) { ASSERT_EQ(unlink(path.c_str()), 0); })));
+      {"sondrax", path},
+      ChangeAfter(Cp437("RIFF                :          √\n"),
+                  [&](test::MemoryFile&) { ASSERT_EQ(unlink(path.c_str()), 0); })));
   EXPECT_EQ(removed.Out, normal.Out);
   EXPECT_EQ(removed.Code, 0);
 
@@ -415,9 +416,8 @@ TEST(ChangingFile, AFileRemovedOrReplacedWhileOpenIsReportedWhole) {
   const std::string other = test::WriteTempFile("hostile_other.wav", "RIFF");
   const auto replaced = Masked(test::RunCapture(
       {"sondrax", path},
-      ChangeAfter(Cp437("WAVE                :          √\n"), [&](test::MemoryFile&) {
-        ASSERT_EQ(rename(other.c_str(), path.c_str()), 0);
-      })));
+      ChangeAfter(Cp437("WAVE                :          √\n"),
+                  [&](test::MemoryFile&) { ASSERT_EQ(rename(other.c_str(), path.c_str()), 0); })));
   EXPECT_EQ(replaced.Out, normal.Out);
   EXPECT_EQ(replaced.Code, 0);
 }

@@ -17,7 +17,9 @@ namespace {
 TEST(IoErrorMessage, TableTextsInCodePage437) {
   EXPECT_EQ(IoErrorMessage(2), "Datei nicht gefunden");
   EXPECT_EQ(IoErrorMessage(3), "Ung\x81ltiger Dateiname");
-  EXPECT_EQ(IoErrorMessage(4), "Zu viele ge\x94" "ffnete Dateien");
+  EXPECT_EQ(IoErrorMessage(4),
+            "Zu viele ge\x94"
+            "ffnete Dateien");
   EXPECT_EQ(IoErrorMessage(5), "Dateizugriff verweigert");
   EXPECT_EQ(IoErrorMessage(100), "Versuch hinter dem Dateiende zu lesen");
   EXPECT_EQ(IoErrorMessage(101), "Zu wenig Speicherplatz");

@@ -96,7 +96,7 @@ TEST(LargeFile, AnInfoListAfterThreeGiBOfSamplesIsListed) {
                               " \"LIST\" chunk size  :         18\n"
                               " \"LIST\" data type   :       INFO\n"
                               "  - INFO block\n"
-                              "    ∙ \"INAM\" size   :          5 [Title\0]\n")),
+                              "    ∙ \"INAM\" size   :          5 [Title]\n")),
             std::string::npos)
       << report;
   EXPECT_EQ(code, 0);
@@ -142,10 +142,9 @@ TEST(LargeFile, SizesOfFourGiBAndMoreAreNeverNegative) {
 TEST(LargeFile, FiveGiBWhoseHeaderSizesWrappedShowsWhatTheyDeclare) {
   // A writer that kept its sizes modulo 2^32: the header declares 1 GiB of samples.
   const std::int64_t length = 5 * kGiB;
-  const test::MemoryFile file{
-      Start(static_cast<std::uint32_t>(length - 8),
-            Header("data", static_cast<std::uint32_t>(length - 44))),
-      length, ""};
+  const test::MemoryFile file{Start(static_cast<std::uint32_t>(length - 8),
+                                    Header("data", static_cast<std::uint32_t>(length - 44))),
+                              length, ""};
   int code = -1;
   const std::string report = ReportOf(file, &code);
   EXPECT_NE(report.find("\"RIFF\" body size    : 1073741816 - file is 4294967296 bytes longer "

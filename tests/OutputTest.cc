@@ -99,7 +99,10 @@ TEST(ReportOutput, Utf8TerminalShowsCodePageGlyphsAndNeutralisesFileBytes) {
         WriteText("\xCD\xFB\xF6\xFE\xF9\xD4\xE6 [01 \b]");
         EndLine();
         WriteFileText(std::string("\x1B[2J\x07\x00\x7F\x81", 8));
-        WritePadded("\x1B" "b", 4, TextSource::kInputFile);
+        WritePadded(
+            "\x1B"
+            "b",
+            4, TextSource::kInputFile);
         EndLine();
         WritePadded("/tmp/\x1B[0m\xC3\xA9.wav", 0, TextSource::kUserText);
       },

@@ -168,7 +168,11 @@ TEST(Win32UserText, AnsiNamesBecomeUtf8WithoutC1Codes) {
   // is OSC); 0x9B is a letter there, not CSI.
   EXPECT_EQ(PlatformUserTextUtf8("\x81\x8D\x8F\x90\x9D\x9B"), "?????›");
   // Control bytes stay: the output layer shows them as their glyphs.
-  EXPECT_EQ(PlatformUserTextUtf8(std::string("a\x1B[0m\x00b", 7)), std::string("a\x1B[0m\x00b", 7));
+  const std::string controls(
+      "a\x1B[0m\x00"
+      "b",
+      7);
+  EXPECT_EQ(PlatformUserTextUtf8(controls), controls);
   EXPECT_EQ(PlatformUserTextUtf8(""), "");
 }
 

@@ -1,6 +1,5 @@
 // Whole reports, run in-process on WAVE files composed by the tests, compared byte for byte.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -65,9 +64,9 @@ TEST(RunSequence, NoArgumentOrAnEmptyOneGivesTheSyntaxText) {
       "\n"
       "*** NOTE: In this state it works only with most proper built WAVE files ***\n"
       "\n");
-  for (const auto& args : {std::vector<std::string>{"sondrax"},
-                           std::vector<std::string>{"sondrax", ""},
-                           std::vector<std::string>{"sondrax", "", "file.wav"}}) {
+  for (const auto& args :
+       {std::vector<std::string>{"sondrax"}, std::vector<std::string>{"sondrax", ""},
+        std::vector<std::string>{"sondrax", "", "file.wav"}}) {
     const auto result = test::RunCapture(args);
     EXPECT_EQ(result.Out, syntax);
     EXPECT_EQ(result.Err, "");
@@ -164,7 +163,8 @@ TEST(RiffHeader, DeclaredSizeAgainstTheFileLength) {
 }
 
 TEST(RiffHeader, WrongContainerIdStopsAfterItsLine) {
-  for (const std::string& id : {std::string("RIFX"), std::string("riff"), std::string("RIF\0", 4)}) {
+  for (const std::string& id :
+       {std::string("RIFX"), std::string("riff"), std::string("RIF\0", 4)}) {
     const auto result = RunOnBytes(File844().Id(id).Bytes());
     ExpectReport(result, "RIFF                : *ERROR*: File has no RIFF ID.\n");
   }
@@ -180,7 +180,7 @@ TEST(RiffHeader, WrongFormTypeStopsAfterTheSizeLine) {
 TEST(RiffHeader, ShortFilesEndWithTheReadError) {
   ExpectReport(RunOnBytes(""), "", 1,
                Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
-  ExpectReport(RunOnBytes("RIFF\x04\x00\x00"), "", 1,
+  ExpectReport(RunOnBytes(std::string("RIFF\x04\x00\x00", 7)), "", 1,
                Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
   ExpectReport(RunOnBytes(WavBuilder().Bytes()), RiffOk(4) + "■ fmt               : ", 1,
                Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
@@ -202,7 +202,8 @@ TEST(FormatChunk, ChunksBeforeItArePassedOverPadIncluded) {
   const auto expected = ReportAfterFmt(kFmtPcm16Stereo, 40);
   ExpectReport(RunOnBytes(plain.Bytes()), expected);
 
-  auto junk = WavBuilder().Chunk("JUNK", "12345").Chunk("fmt ", Pcm16Stereo()).Chunk("data", "abcd");
+  auto junk =
+      WavBuilder().Chunk("JUNK", "12345").Chunk("fmt ", Pcm16Stereo()).Chunk("data", "abcd");
   ExpectReport(RunOnBytes(junk.Bytes()), ReportAfterFmt(kFmtPcm16Stereo, 54));
 
   // A writer that left out the pad: the next header starts right after the odd body.
@@ -328,8 +329,9 @@ TEST(FormatChunk, BodyLargerThanTheRecordIsReadInPartAndPassedOver) {
 }
 
 TEST(FormatChunk, NotFoundTruncatedAndFoundAfterData) {
-  ExpectReport(RunOnBytes(WavBuilder().Chunk("JUNK", "abcd").Bytes()),
-               RiffOk(16) + "■ fmt               : \n*ERROR*: Format chunk not found in WAVE file.\n");
+  ExpectReport(
+      RunOnBytes(WavBuilder().Chunk("JUNK", "abcd").Bytes()),
+      RiffOk(16) + "■ fmt               : \n*ERROR*: Format chunk not found in WAVE file.\n");
   // A body that reaches beyond the end counts as reaching the end.
   ExpectReport(RunOnBytes(WavBuilder().ChunkSized("JUNK", 1000, "ab").Bytes()),
                "RIFF                :          √\n"
@@ -366,8 +368,7 @@ TEST(FormatChunk, SizesThatCannotBeRight) {
                    "*ERROR*: Negative chunk size in WAVE file.\n");
   // A skip whose target wraps past 2^31 - 1 is a seek to a negative position.
   ExpectReport(RunOnBytes(WavBuilder().ChunkSized("JUNK", 0x7FFFFFF0u, "").Raw("xxxx").Bytes()),
-               RiffOk(16) + "■ fmt               : ", 1,
-               Fatal("EInOutError", "E/A-Fehler 131."));
+               RiffOk(16) + "■ fmt               : ", 1, Fatal("EInOutError", "E/A-Fehler 131."));
   // The body is shorter in the file than its size says.
   ExpectReport(RunOnBytes(WavBuilder().ChunkSized("fmt ", 16, "abc").Bytes()),
                RiffOk(15) +
@@ -381,19 +382,20 @@ TEST(FormatChunk, SizesThatCannotBeRight) {
 TEST(FactData, MissingFactMattersOnlyForCompressedFormats) {
   for (int tag : {1, 3, 2}) {
     SCOPED_TRACE(tag);
-    const auto bytes = WavBuilder()
-                           .Chunk("fmt ", FmtBody(static_cast<std::uint16_t>(tag), 1, 8000, 16000, 2, 16))
-                           .Chunk("data", std::string(1600, '\0'))
-                           .Bytes();
+    const auto bytes =
+        WavBuilder()
+            .Chunk("fmt ", FmtBody(static_cast<std::uint16_t>(tag), 1, 8000, 16000, 2, 16))
+            .Chunk("data", std::string(1600, '\0'))
+            .Bytes();
     const auto result = RunOnBytes(bytes);
-    const std::string fact_line = tag == 2
-        ? "■ fact              : *ERROR*: \"fact\" chunk necessary in non-std. WAVE file.\n"
-        : "■ fact              :          ÷\n";
-    EXPECT_NE(result.Out.find(Cp437(fact_line +
-                                    "■ data              :          √\n"
-                                    " \"data\" chunk size  :       1600\n"
-                                    "  ╘═> est. playtime :     0.10 s =  0:00.10\n"
-                                    "■ LIST              :          ÷\n")),
+    const std::string fact_line =
+        tag == 2
+            ? "■ fact              : *ERROR*: \"fact\" chunk necessary in non-std. WAVE file.\n"
+            : "■ fact              :          ÷\n";
+    EXPECT_NE(result.Out.find(Cp437(fact_line + "■ data              :          √\n"
+                                                " \"data\" chunk size  :       1600\n"
+                                                "  ╘═> est. playtime :     0.10 s =  0:00.10\n"
+                                                "■ LIST              :          ÷\n")),
               std::string::npos);
     EXPECT_EQ(result.Code, 0);
   }
@@ -407,18 +409,19 @@ TEST(FactData, EveryChunkBeforeDataIsReportedAsFact) {
                          .Chunk("data", std::string(4055, '\x11'))
                          .Bytes();
   const auto result = RunOnBytes(bytes);
-  EXPECT_NE(result.Out.find(Cp437("  ∙ fmt.-spec. data :  [F9 01 \b]\n"
-                                  "■ fact              :          √\n"
-                                  " \"fact\" chunk size  :          4\n"
-                                  " \"fact\" data        :  [0A 00 00 00 \b]\n"
-                                  "         √\n"
-                                  " \"fact\" chunk size  :         14\n"
-                                  " \"fact\" data        :  [49 4E 46 4F 49 4E 41 4D 01 00 00 00 ...]\n"
-                                  "■ data              :          √\n"
-                                  " \"data\" chunk size  :       4055\n"
-                                  "  ╘═> est. playtime :     1.00 s =  0:01.00\n"
-                                  "■ LIST              :          ÷\n")),
-            std::string::npos);
+  EXPECT_NE(
+      result.Out.find(Cp437("  ∙ fmt.-spec. data :  [F9 01 \b]\n"
+                            "■ fact              :          √\n"
+                            " \"fact\" chunk size  :          4\n"
+                            " \"fact\" data        :  [0A 00 00 00 \b]\n"
+                            "         √\n"
+                            " \"fact\" chunk size  :         14\n"
+                            " \"fact\" data        :  [49 4E 46 4F 49 4E 41 4D 01 00 00 00 ...]\n"
+                            "■ data              :          √\n"
+                            " \"data\" chunk size  :       4055\n"
+                            "  ╘═> est. playtime :     1.00 s =  0:01.00\n"
+                            "■ LIST              :          ÷\n")),
+      std::string::npos);
   EXPECT_EQ(result.Code, 0);
 }
 
@@ -439,14 +442,15 @@ TEST(FactData, FactBodyLargerThanTheRecord) {
   EXPECT_EQ(result.Code, 0);
 
   // Ending exactly at the end of the file is inside it; one byte more is not.
-  const auto at_end = WavBuilder().Chunk("fmt ", FmtBody(2, 1, 8000, 4096, 256, 4)).ChunkNoPad("fact", body);
+  const auto at_end =
+      WavBuilder().Chunk("fmt ", FmtBody(2, 1, 8000, 4096, 256, 4)).ChunkNoPad("fact", body);
   const auto end_result = RunOnBytes(at_end.Bytes());
-  EXPECT_NE(end_result.Out.find(Cp437("■ data              : *ERROR*: Data chunk not found in WAVE file.\n")),
+  EXPECT_NE(end_result.Out.find(
+                Cp437("■ data              : *ERROR*: Data chunk not found in WAVE file.\n")),
             std::string::npos);
   EXPECT_EQ(end_result.Code, 0);
-  const auto beyond = WavBuilder()
-                          .Chunk("fmt ", FmtBody(2, 1, 8000, 4096, 256, 4))
-                          .ChunkSized("fact", 302, body);
+  const auto beyond =
+      WavBuilder().Chunk("fmt ", FmtBody(2, 1, 8000, 4096, 256, 4)).ChunkSized("fact", 302, body);
   const auto beyond_result = RunOnBytes(beyond.Bytes());
   EXPECT_EQ(beyond_result.Code, 1);
   EXPECT_EQ(test::MaskLocation(beyond_result.Err),
@@ -455,8 +459,9 @@ TEST(FactData, FactBodyLargerThanTheRecord) {
 
 TEST(FactData, MissingDataAndEarlyEnd) {
   const auto fmt_only = WavBuilder().Chunk("fmt ", Pcm16Stereo());
-  ExpectReport(RunOnBytes(fmt_only.Bytes()), RiffOk(28) + kFmtPcm16Stereo + "■ fact              : ",
-               1, Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
+  ExpectReport(RunOnBytes(fmt_only.Bytes()),
+               RiffOk(28) + kFmtPcm16Stereo + "■ fact              : ", 1,
+               Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
   const auto no_data = WavBuilder().Chunk("fmt ", Pcm16Stereo()).Chunk("JUNK", "ab");
   ExpectReport(RunOnBytes(no_data.Bytes()),
                RiffOk(38) + kFmtPcm16Stereo +
@@ -505,7 +510,10 @@ TEST(FactData, PlayTimeInSecondsAndMinutes) {
 
 TEST(FactData, ZeroRatesAndBrokenSizes) {
   auto file = [](std::uint32_t size, std::uint32_t rate) {
-    return WavBuilder().Chunk("fmt ", FmtBody(1, 1, 8000, rate, 1, 8)).ChunkSized("data", size, "").Bytes();
+    return WavBuilder()
+        .Chunk("fmt ", FmtBody(1, 1, 8000, rate, 1, 8))
+        .ChunkSized("data", size, "")
+        .Bytes();
   };
   const std::string fmt8 =
       "■ fmt               :          √\n"
@@ -582,21 +590,26 @@ TEST(ListInfo, ItemsOfEveryLength) {
                                              {std::string("\0ABC", 4), "yz"},
                                          }));
   const auto result = RunOnBytes(WithList(tail));
-  EXPECT_EQ(ListLines(result),
-            Cp437("■ LIST              :          √\n"
-                  " \"LIST\" chunk size  :        668\n"
-                  " \"LIST\" data type   :       INFO\n"
-                  "  - INFO block\n"
-                  "    ∙ \"INAM\" size   :          6 [Title") +
-                std::string(1, '\0') +
-                Cp437("]\n"
-                      "    ∙ \"ICMT\" size   :          0 []\n"
-                      "    ∙ \"IART\" size   :         39 [" + std::string(39, 'a') + "]\n"
-                      "    ∙ \"ISFT\" size   :         40 [" + std::string(36, 'b') + " ...]\n"
-                      "    ∙ \"ICOP\" size   :        254 [" + std::string(36, 'c') + " ...]\n"
-                      "    ∙ \"IKEY\" size   :        255 (binary/large)\n"
-                      "    ∙ \"IN\" size   :          1 [x]\n"
-                      "    ∙ \"\" size   :          2 [yz]\n"));
+  EXPECT_EQ(ListLines(result), Cp437("■ LIST              :          √\n"
+                                     " \"LIST\" chunk size  :        668\n"
+                                     " \"LIST\" data type   :       INFO\n"
+                                     "  - INFO block\n"
+                                     "    ∙ \"INAM\" size   :          6 [Title") +
+                                   std::string(1, '\0') +
+                                   Cp437("]\n"
+                                         "    ∙ \"ICMT\" size   :          0 []\n"
+                                         "    ∙ \"IART\" size   :         39 [" +
+                                         std::string(39, 'a') +
+                                         "]\n"
+                                         "    ∙ \"ISFT\" size   :         40 [" +
+                                         std::string(36, 'b') +
+                                         " ...]\n"
+                                         "    ∙ \"ICOP\" size   :        254 [" +
+                                         std::string(36, 'c') +
+                                         " ...]\n"
+                                         "    ∙ \"IKEY\" size   :        255 (binary/large)\n"
+                                         "    ∙ \"IN\" size   :          1 [x]\n"
+                                         "    ∙ \"\" size   :          2 [yz]\n"));
   EXPECT_EQ(result.Code, 0);
 }
 
@@ -617,8 +630,7 @@ TEST(ListInfo, OddItemsAreFollowedByTheirPadByte) {
 }
 
 TEST(ListInfo, ChunksAroundAndBetweenLists) {
-  const std::string tail = Chunk("JUNK", "zz") +
-                           Chunk("LIST", test::InfoList({{"INAM", "ab"}})) +
+  const std::string tail = Chunk("JUNK", "zz") + Chunk("LIST", test::InfoList({{"INAM", "ab"}})) +
                            Chunk("LIST", "adtl" + Chunk("labl", "1234")) +
                            Chunk("LIST", std::string("ab\0\0", 4)) + Chunk("smpl", "x");
   const auto result = RunOnBytes(WithList(tail));
@@ -645,8 +657,8 @@ TEST(ListInfo, NonListChunkWhoseBytesSpellInfoIsNotAList) {
 
 TEST(ListInfo, SizesThatCannotBeRight) {
   // A LIST found with a negative size is shown and lists no item.
-  const auto negative_list = RunOnBytes(
-      WithList("LIST" + Le32(0xFFFFFFF0u) + "INFO" + "INAM" + Le32(2) + "ab"));
+  const auto negative_list =
+      RunOnBytes(WithList("LIST" + Le32(0xFFFFFFF0u) + "INFO" + "INAM" + Le32(2) + "ab"));
   EXPECT_EQ(ListLines(negative_list), Cp437("■ LIST              :          √\n"
                                             " \"LIST\" chunk size  :        -16\n"
                                             " \"LIST\" data type   :       INFO\n"
@@ -697,7 +709,7 @@ TEST(ListInfo, FileBytesReachAPipeUnchanged) {
   EXPECT_NE(result.Out.find(Cp437(" \"LIST\" data type   :       ") + "\x1B[1m\r\n"),
             std::string::npos);
   EXPECT_NE(result.Out.find(Cp437("    ∙ \"") + "\x1B[0m" + Cp437("\" size   :         14 [") +
-                                text + "]\r\n"),
+                            text + "]\r\n"),
             std::string::npos);
 }
 

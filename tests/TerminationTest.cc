@@ -357,16 +357,18 @@ TEST(WorkBudget, LongWalksCostFewPlatformCalls) {
   const Long walks[] = {
       {"64 MiB of zero bytes after the samples", silence, 200},
       {"1,000 chunks reported as fact",
-       {Riff(Fmt() + Repeat(Header("fact", 0), 1000) + Header("data", 4) + "abcd"), -1, ""}, 20},
+       {Riff(Fmt() + Repeat(Header("fact", 0), 1000) + Header("data", 4) + "abcd"), -1, ""},
+       20},
       {"100,000 small chunks after the data", {AfterData(many), -1, ""}, 100},
       {"100,000 small chunks before the fmt chunk",
-       {Riff(many + Fmt() + Header("data", 4) + "abcd"), -1, ""}, 100},
+       {Riff(many + Fmt() + Header("data", 4) + "abcd"), -1, ""},
+       100},
   };
   for (const Long& walk : walks) {
     SCOPED_TRACE(walk.Name);
     const Work work = RunCounted(walk.File);
-    EXPECT_FALSE(work.BudgetExceeded) << work.Calls << " operations, " << work.SystemCalls
-                                      << " platform calls";
+    EXPECT_FALSE(work.BudgetExceeded)
+        << work.Calls << " operations, " << work.SystemCalls << " platform calls";
     EXPECT_EQ(work.Result.Err, "");
     EXPECT_EQ(work.Result.Code, 0);
     EXPECT_EQ(LastLine(work.Result.Out), absent);
@@ -397,7 +399,8 @@ TEST(WorkBudget, AZeroTailEndsWhereItsLastWholeHeaderEnds) {
   const std::string zeros_then_list = AfterData(std::string(800000, '\0') + list);
   const Work found = RunCounted(zeros_then_list);
   EXPECT_EQ(found.Result.Code, 0);
-  EXPECT_NE(found.Result.Out.find(Cp437(" \"LIST\" data type   :       adtl\n")), std::string::npos);
+  EXPECT_NE(found.Result.Out.find(Cp437(" \"LIST\" data type   :       adtl\n")),
+            std::string::npos);
 }
 
 }  // namespace

@@ -170,7 +170,7 @@ std::string TempPath(const std::string& name) {
 }
 
 std::string WriteTempFile(const std::string& name, const std::string& bytes) {
-  const std::string path = TempPath(name);
+  std::string path = TempPath(name);
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   return path;
@@ -181,7 +181,9 @@ std::string ReadFile(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
-std::string Banner() { return Cp437("                       Sondrax\n                       ═══════\n\n"); }
+std::string Banner() {
+  return Cp437("                       Sondrax\n                       ═══════\n\n");
+}
 
 std::string MaskLocation(const std::string& err) {
   static const std::regex kLocation(" bei [0-9A-F]{8}\\.");

@@ -20,8 +20,8 @@ TEST(IdText, StopsAtTheFirstZeroByteAndTakesAtMostFour) {
 
 TEST(Records, FieldsDecodeLittleEndianAndSizesAreSigned) {
   FormatChunkRec format;
-  const unsigned char body[18] = {0xFE, 0xFF, 2, 0, 0x44, 0xAC, 0, 0, 0, 0, 0, 0x80, 4, 0, 16, 0,
-                                  0xFF, 0xFF};
+  const unsigned char body[18] = {0xFE, 0xFF, 2,    0, 0x44, 0xAC, 0, 0,    0,
+                                  0,    0,    0x80, 4, 0,    16,   0, 0xFF, 0xFF};
   std::copy(std::begin(body), std::end(body), format.Bytes);
   EXPECT_EQ(format.FormatTag(), 65534);
   EXPECT_EQ(format.Channels(), 2);

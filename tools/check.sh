@@ -41,10 +41,8 @@ if [ "$quick" = true ]; then
   exit 0
 fi
 
-# The lint stage is switched on once the tree passes it; until then tools/lint.sh lists the
-# files clang-format would change and the findings of clang-tidy.
-# echo "== Lint (clang-format, clang-tidy)"
-# tools/lint.sh
+echo "== Lint (clang-format, clang-tidy)"
+tools/lint.sh
 
 echo "== x87 comparison: the portable extended arithmetic against long double, bit for bit"
 if [ -x build/tests/sondrax_x87_compare ]; then

@@ -244,7 +244,8 @@ std::string IoErrorMessage(std::int32_t code) {
   case 3:
     return "Ung\x81ltiger Dateiname";
   case 4:
-    return "Zu viele ge\x94" "ffnete Dateien";
+    return "Zu viele ge\x94"
+           "ffnete Dateien";
   case 5:
     return "Dateizugriff verweigert";
   case 100:
@@ -309,8 +310,7 @@ std::string ForStandardError(const std::string& text) {
   return shown;
 }
 
-void WriteErrorText(std::string_view class_name, std::string_view message,
-                    std::uint32_t location) {
+void WriteErrorText(std::string_view class_name, std::string_view message, std::uint32_t location) {
   std::string text = "Exception ";
   text += class_name;
   text += " in Modul ";
@@ -341,8 +341,7 @@ void FatalErrorReport(std::string_view class_name, std::string_view message,
   if (flush_error != 0) {
     // The report bytes could not be handed over either: say so too, rather than let the
     // first error text hide the loss.
-    WriteErrorText("EInOutError", IoErrorMessage(flush_error),
-                   CodeLocation(__FILE__, __LINE__));
+    WriteErrorText("EInOutError", IoErrorMessage(flush_error), CodeLocation(__FILE__, __LINE__));
   }
   throw RunEnded{1};
 }

@@ -47,8 +47,8 @@ inline constexpr int WorkLimitError = 9999;
 
 /// The smallest and the largest window. A fill that continues where the last one ended
 /// doubles the window, up to the largest; a fill anywhere else starts with the smallest.
-inline constexpr std::size_t WindowMin = 16 * 1024;
-inline constexpr std::size_t WindowMax = 1024 * 1024;
+inline constexpr std::size_t WindowMin = std::size_t{16} * 1024;
+inline constexpr std::size_t WindowMax = std::size_t{1024} * 1024;
 
 /// Pending error number, 0 for none. Set by the failing file operation or write, taken by
 /// CheckIo. Codes of the program's own: 100 a short read, 105 standard output unusable.

@@ -35,7 +35,8 @@ void HandOver() {
   if (ReportOutput.Pending == 0) {
     return;
   }
-  const int error = WriteAll(1, ReportOutput.Buffer, static_cast<std::size_t>(ReportOutput.Pending));
+  const int error =
+      WriteAll(1, ReportOutput.Buffer, static_cast<std::size_t>(ReportOutput.Pending));
   // The buffer is emptied whether or not the bytes got out: they are not written twice.
   ReportOutput.Pending = 0;
   if (error != 0) {
@@ -72,8 +73,8 @@ void PutDisplayed(unsigned char byte, TextSource source) {
   const bool utf8 = ReportOutput.Charset == TerminalCharset::kUtf8;
   // A terminal of some other 8-bit character set may take 0x80 to 0x9F as control codes (C1);
   // on a code page 437 console they are letters (Ç ü é ...).
-  const bool c1 = byte >= 0x80 && byte < 0xA0 && !utf8 &&
-                  ReportOutput.Charset != TerminalCharset::kCp437;
+  const bool c1 =
+      byte >= 0x80 && byte < 0xA0 && !utf8 && ReportOutput.Charset != TerminalCharset::kCp437;
   if (control && foreign) {
     // Bytes from outside must not reach the terminal as control codes (escape sequences).
     if (byte == 0) {
@@ -85,12 +86,11 @@ void PutDisplayed(unsigned char byte, TextSource source) {
     }
   } else if (c1 && foreign) {
     PutByte('?');
-  } else if (byte < 0x80 || source == TextSource::kUserText) {
-    // The program's own control bytes (CR LF, the dump's backspace) keep their effect.
-    PutByte(byte);
-  } else if (utf8) {
+  } else if (byte >= 0x80 && source != TextSource::kUserText && utf8) {
     PutGlyph(Cp437Glyph(byte));
   } else {
+    // The program's own control bytes (CR LF, the dump's backspace) keep their effect, and an
+    // 8-bit terminal gets the code page 437 bytes as they are.
     PutByte(byte);
   }
 }

@@ -30,8 +30,8 @@ inline constexpr int OutputBufferSize = 128;
 
 struct ReportOutputRec {
   bool Open = false;
-  bool Console = false;    // character device: hand over at every statement's end
-  bool Terminal = false;   // a person is watching: translate for display
+  bool Console = false;   // character device: hand over at every statement's end
+  bool Terminal = false;  // a person is watching: translate for display
   TerminalCharset Charset = TerminalCharset::kOther;
   unsigned char Buffer[OutputBufferSize] = {};
   int Pending = 0;

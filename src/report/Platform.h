@@ -74,9 +74,9 @@ void PlatformStartup();
 
 /// What a standard stream is connected to.
 enum class StreamKind {
-  kFileOrPipe,   // bytes are collected in the report buffer until it is full
-  kCharDevice,   // a character device that is not a terminal (/dev/null, a printer ...)
-  kTerminal,     // a character device a person is looking at
+  kFileOrPipe,  // bytes are collected in the report buffer until it is full
+  kCharDevice,  // a character device that is not a terminal (/dev/null, a printer ...)
+  kTerminal,    // a character device a person is looking at
 };
 
 /// What a terminal can display; decides how code page 437 bytes are shown on it.

@@ -219,6 +219,7 @@ std::string PlatformModuleName() {
 
 std::vector<std::string> PlatformArguments(int argc, char** argv) {
   std::vector<std::string> arguments;
+  arguments.reserve(static_cast<std::size_t>(argc > 0 ? argc : 0));
   for (int i = 0; i < argc; ++i) {
     arguments.emplace_back(argv[i] != nullptr ? argv[i] : "");
   }
