@@ -154,9 +154,9 @@ Outcome Spawn(const Child& child) { return Finish(Start(child)); }
 
 Outcome Report(const std::string& path) { return Spawn(Child{{path}, {}, -1, false, false}); }
 
+// The fatal error text of the executable for a failure of input or output.
 std::string FatalText(const std::string& message) {
-  return "Exception EInOutError in Modul " + BaseName(SONDRAX_BINARY) + " bei XXXXXXXX.\r\n" +
-         message + "\r\n\r\n";
+  return test::FatalText("EInOutError", message, BaseName(SONDRAX_BINARY));
 }
 
 // ---- Files -------------------------------------------------------------------------------
@@ -324,8 +324,8 @@ test::RunResult Masked(test::RunResult result) {
   return result;
 }
 
-const std::string kShortRead = "Exception EInOutError in Modul " + PlatformModuleName() +
-                               " bei XXXXXXXX.\r\nVersuch hinter dem Dateiende zu lesen.\r\n\r\n";
+const std::string kShortRead =
+    test::FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen.");
 
 // A PCM file whose INFO list lies far behind its first bytes: beyond the first window.
 std::string PcmWithInfoFarOn() {

@@ -53,8 +53,7 @@ TEST(FatalErrorReport, ThreeLinesAfterThePendingReport) {
   EXPECT_EQ(result.Code, 1);
   EXPECT_EQ(result.Out, "report so far");
   EXPECT_EQ(test::MaskLocation(result.Err),
-            "Exception EInOutError in Modul " + PlatformModuleName() +
-                " bei XXXXXXXX.\r\nVersuch hinter dem Dateiende zu lesen.\r\n\r\n");
+            test::FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
   EXPECT_EQ(IoError, 0);
 }
 
@@ -73,10 +72,8 @@ TEST(FatalErrorReport, AFailingFinalHandOverIsReportedToo) {
   const auto result = FailWith(100, full);
   EXPECT_EQ(result.Code, 1);
   EXPECT_EQ(test::MaskLocation(result.Err),
-            "Exception EInOutError in Modul " + PlatformModuleName() +
-                " bei XXXXXXXX.\r\nVersuch hinter dem Dateiende zu lesen.\r\n\r\n"
-                "Exception EInOutError in Modul " +
-                PlatformModuleName() + " bei XXXXXXXX.\r\nE/A-Fehler 112.\r\n\r\n");
+            test::FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen.") +
+                test::FatalText("EInOutError", "E/A-Fehler 112."));
 }
 
 TEST(CodeLocation, DiffersBetweenStatementsAndIsStable) {

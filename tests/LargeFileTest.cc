@@ -10,17 +10,16 @@
 namespace sondrax {
 namespace {
 
+using test::ChunkHeader;
 using test::Cp437;
 using test::Le32;
 
 constexpr std::int64_t kGiB = std::int64_t{1} << 30;
 
-std::string Header(const std::string& id, std::uint32_t size) { return id + Le32(size); }
-
 // The first bytes of a file: the RIFF header declaring `riff_size`, a 16-bit stereo "fmt "
 // chunk (176400 bytes per second) and `walk`, the chunks up to and including the data header.
 std::string Start(std::uint32_t riff_size, const std::string& walk) {
-  return "RIFF" + Le32(riff_size) + "WAVE" + Header("fmt ", 16) +
+  return "RIFF" + Le32(riff_size) + "WAVE" + ChunkHeader("fmt ", 16) +
          test::FmtBody(1, 2, 44100, 176400, 4, 16) + walk;
 }
 
@@ -28,8 +27,8 @@ std::string Start(std::uint32_t riff_size, const std::string& walk) {
 // with `tail` as its last bytes; the RIFF size is what the header can hold of the length.
 test::MemoryFile Recording(std::int64_t length, std::uint32_t data_size,
                            const std::string& tail = "") {
-  return test::MemoryFile{Start(static_cast<std::uint32_t>(length - 8), Header("data", data_size)),
-                          length, tail};
+  return test::MemoryFile{
+      Start(static_cast<std::uint32_t>(length - 8), ChunkHeader("data", data_size)), length, tail};
 }
 
 // The report from the RIFF lines on, as written readably.
@@ -81,10 +80,10 @@ TEST(LargeFile, ExactlyTwoGiBIsReadUnsigned) {
 }
 
 TEST(LargeFile, AnInfoListAfterThreeGiBOfSamplesIsListed) {
-  const std::string list = Header("LIST", 18) + test::InfoList({{"INAM", "Title"}});
+  const std::string list = ChunkHeader("LIST", 18) + test::InfoList({{"INAM", "Title"}});
   const std::int64_t samples = 3 * kGiB;
   const test::MemoryFile file{Start(static_cast<std::uint32_t>(36 + samples + list.size()),
-                                    Header("data", static_cast<std::uint32_t>(samples))),
+                                    ChunkHeader("data", static_cast<std::uint32_t>(samples))),
                               44 + samples + static_cast<std::int64_t>(list.size()), list};
   int code = -1;
   const std::string report = ReportOf(file, &code);
@@ -116,7 +115,7 @@ TEST(LargeFile, SizesOfFourGiBAndMoreAreNeverNegative) {
 
   // A chunk of 4294967288 bytes, which a smaller file reads as -8: forward, past the end.
   const test::MemoryFile junk_first{
-      "RIFF" + Le32(0xFFFFFFFFu) + "WAVE" + Header("JUNK", 0xFFFFFFF8u), 3 * kGiB, ""};
+      "RIFF" + Le32(0xFFFFFFFFu) + "WAVE" + ChunkHeader("JUNK", 0xFFFFFFF8u), 3 * kGiB, ""};
   EXPECT_EQ(ReportOf(junk_first, &code),
             Cp437("RIFF                :          √\n"
                   "\"RIFF\" body size    : 4294967295 - file is 1073741831 bytes shorter than "
@@ -129,7 +128,7 @@ TEST(LargeFile, SizesOfFourGiBAndMoreAreNeverNegative) {
   // The same chunk between "fmt " and "data" is shown as the fact chunk with that size; its
   // body reaches beyond the file's end, so reading it fails.
   const test::MemoryFile junk_fact{
-      Start(0xFFFFFFFFu, Header("JUNK", 0xFFFFFFF8u) + std::string(300, 'j')), 3 * kGiB, ""};
+      Start(0xFFFFFFFFu, ChunkHeader("JUNK", 0xFFFFFFF8u) + std::string(300, 'j')), 3 * kGiB, ""};
   const std::string fact = ReportOf(junk_fact, &code, &err);
   EXPECT_NE(fact.find(Cp437("■ fact              :          √\n"
                             " \"fact\" chunk size  : 4294967288\n")),
@@ -143,7 +142,7 @@ TEST(LargeFile, FiveGiBWhoseHeaderSizesWrappedShowsWhatTheyDeclare) {
   // A writer that kept its sizes modulo 2^32: the header declares 1 GiB of samples.
   const std::int64_t length = 5 * kGiB;
   const test::MemoryFile file{Start(static_cast<std::uint32_t>(length - 8),
-                                    Header("data", static_cast<std::uint32_t>(length - 44))),
+                                    ChunkHeader("data", static_cast<std::uint32_t>(length - 44))),
                               length, ""};
   int code = -1;
   const std::string report = ReportOf(file, &code);
@@ -163,7 +162,8 @@ TEST(LargeFile, FiveGiBWhoseHeaderSizesWrappedShowsWhatTheyDeclare) {
 TEST(LargeFile, AnInfoItemBoundBeyondFourGiBIsExact) {
   // A LIST at 3 GiB whose declared end lies beyond 2^32 lists its items; in a smaller file
   // the same bound wraps negative and lists none.
-  const std::string list = Header("LIST", 0xFFFFFFF0u) + "INFO" + Header("INAM", 2) + "ab";
+  const std::string list =
+      ChunkHeader("LIST", 0xFFFFFFF0u) + "INFO" + ChunkHeader("INAM", 2) + "ab";
   const std::int64_t length = 3 * kGiB;
   const test::MemoryFile file = Recording(
       length, static_cast<std::uint32_t>(length - 44 - static_cast<std::int64_t>(list.size())),
@@ -178,7 +178,7 @@ TEST(LargeFile, AnInfoItemBoundBeyondFourGiBIsExact) {
       << report;
   EXPECT_EQ(code, 0);
 
-  const test::MemoryFile small{Start(0, Header("data", 4) + "abcd" + list), -1, ""};
+  const test::MemoryFile small{Start(0, ChunkHeader("data", 4) + "abcd" + list), -1, ""};
   const std::string wrapped = ReportOf(small, &code);
   EXPECT_NE(wrapped.find(Cp437(" \"LIST\" chunk size  :        -16\n")), std::string::npos);
   EXPECT_EQ(wrapped.find("INAM"), std::string::npos);

@@ -41,10 +41,7 @@ const char kFmtPcm16Stereo[] =
     "  ∙ block size      :          4\n"
     "  ∙ bits / sample   :         16\n";
 
-std::string Fatal(const std::string& class_name, const std::string& message) {
-  return "Exception " + class_name + " in Modul " + PlatformModuleName() + " bei XXXXXXXX.\r\n" +
-         message + "\r\n\r\n";
-}
+using test::FatalText;
 
 void ExpectReport(const test::RunResult& result, const std::string& report_utf8, int code = 0,
                   const std::string& err = "") {
@@ -179,11 +176,11 @@ TEST(RiffHeader, WrongFormTypeStopsAfterTheSizeLine) {
 
 TEST(RiffHeader, ShortFilesEndWithTheReadError) {
   ExpectReport(RunOnBytes(""), "", 1,
-               Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
+               FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
   ExpectReport(RunOnBytes(std::string("RIFF\x04\x00\x00", 7)), "", 1,
-               Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
+               FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
   ExpectReport(RunOnBytes(WavBuilder().Bytes()), RiffOk(4) + "■ fmt               : ", 1,
-               Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
+               FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
 }
 
 // ---- Format chunk -------------------------------------------------------------------------
@@ -302,7 +299,7 @@ TEST(FormatChunk, EmptyBodyShowsZerosAndTagZero) {
                    " \"fact\" chunk size  :          0\n"
                    " \"fact\" data        :  [\b]\n"
                    "■ data              :          √\n",
-               1, Fatal("EZeroDivide", "Gleitkommadivision durch Null."));
+               1, FatalText("EZeroDivide", "Gleitkommadivision durch Null."));
 }
 
 TEST(FormatChunk, BodyLargerThanTheRecordIsReadInPartAndPassedOver) {
@@ -325,7 +322,7 @@ TEST(FormatChunk, BodyLargerThanTheRecordIsReadInPartAndPassedOver) {
   const auto short_result = RunOnBytes(cut);
   EXPECT_EQ(short_result.Code, 1);
   EXPECT_EQ(test::MaskLocation(short_result.Err),
-            Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
+            FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
 }
 
 TEST(FormatChunk, NotFoundTruncatedAndFoundAfterData) {
@@ -341,7 +338,7 @@ TEST(FormatChunk, NotFoundTruncatedAndFoundAfterData) {
   // The end comes inside a header.
   ExpectReport(RunOnBytes(WavBuilder().Chunk("JUNK", "ab").Raw("fmt").Bytes()),
                RiffOk(17) + "■ fmt               : ", 1,
-               Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
+               FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
   // "fmt " after "data": the search passed the data chunk over, so the walk after "fmt "
   // meets no data chunk.
   const auto late =
@@ -368,13 +365,14 @@ TEST(FormatChunk, SizesThatCannotBeRight) {
                    "*ERROR*: Negative chunk size in WAVE file.\n");
   // A skip whose target wraps past 2^31 - 1 is a seek to a negative position.
   ExpectReport(RunOnBytes(WavBuilder().ChunkSized("JUNK", 0x7FFFFFF0u, "").Raw("xxxx").Bytes()),
-               RiffOk(16) + "■ fmt               : ", 1, Fatal("EInOutError", "E/A-Fehler 131."));
+               RiffOk(16) + "■ fmt               : ", 1,
+               FatalText("EInOutError", "E/A-Fehler 131."));
   // The body is shorter in the file than its size says.
   ExpectReport(RunOnBytes(WavBuilder().ChunkSized("fmt ", 16, "abc").Bytes()),
                RiffOk(15) +
                    "■ fmt               :          √\n"
                    " \"fmt \" chunk size  :         16\n",
-               1, Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
+               1, FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
 }
 
 // ---- Fact and data chunks -----------------------------------------------------------------
@@ -454,14 +452,14 @@ TEST(FactData, FactBodyLargerThanTheRecord) {
   const auto beyond_result = RunOnBytes(beyond.Bytes());
   EXPECT_EQ(beyond_result.Code, 1);
   EXPECT_EQ(test::MaskLocation(beyond_result.Err),
-            Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
+            FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
 }
 
 TEST(FactData, MissingDataAndEarlyEnd) {
   const auto fmt_only = WavBuilder().Chunk("fmt ", Pcm16Stereo());
   ExpectReport(RunOnBytes(fmt_only.Bytes()),
                RiffOk(28) + kFmtPcm16Stereo + "■ fact              : ", 1,
-               Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
+               FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
   const auto no_data = WavBuilder().Chunk("fmt ", Pcm16Stereo()).Chunk("JUNK", "ab");
   ExpectReport(RunOnBytes(no_data.Bytes()),
                RiffOk(38) + kFmtPcm16Stereo +
@@ -528,9 +526,9 @@ TEST(FactData, ZeroRatesAndBrokenSizes) {
       "■ fact              :          ÷\n"
       "■ data              :          √\n";
   ExpectReport(RunOnBytes(file(1000, 0)), RiffOk(36) + fmt8, 1,
-               Fatal("EZeroDivide", "Gleitkommadivision durch Null."));
+               FatalText("EZeroDivide", "Gleitkommadivision durch Null."));
   ExpectReport(RunOnBytes(file(0, 0)), RiffOk(36) + fmt8, 1,
-               Fatal("EInvalidOp", "Ung\x81ltige Gleitkommaoperation."));
+               FatalText("EInvalidOp", "Ung\x81ltige Gleitkommaoperation."));
 
   const auto zero = RunOnBytes(file(0, 8000));
   EXPECT_NE(zero.Out.find(Cp437(" \"data\" chunk size  :          0\n"
@@ -698,7 +696,7 @@ TEST(ListInfo, TruncatedItemEndsWithTheReadError) {
                                      "  - INFO block\n"
                                      "    ∙ \"INAM\" size   :          8"));
   EXPECT_EQ(test::MaskLocation(result.Err),
-            Fatal("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
+            FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
   EXPECT_EQ(result.Code, 1);
 }
 

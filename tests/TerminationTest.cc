@@ -19,6 +19,7 @@
 namespace sondrax {
 namespace {
 
+using test::ChunkHeader;
 using test::Cp437;
 using test::Le32;
 
@@ -43,9 +44,7 @@ Work RunCounted(const test::MemoryFile& file) {
 
 Work RunCounted(const std::string& bytes) { return RunCounted(test::MemoryFile{bytes, -1, ""}); }
 
-std::string Header(const std::string& id, std::uint32_t size) { return id + Le32(size); }
-
-std::string Fmt() { return Header("fmt ", 16) + test::FmtBody(1, 2, 44100, 176400, 4, 16); }
+std::string Fmt() { return ChunkHeader("fmt ", 16) + test::FmtBody(1, 2, 44100, 176400, 4, 16); }
 
 std::string Riff(const std::string& body) {
   return "RIFF" + Le32(static_cast<std::uint32_t>(4 + body.size())) + "WAVE" + body;
@@ -53,7 +52,7 @@ std::string Riff(const std::string& body) {
 
 // The file from the start of the LIST cycles: a PCM file whose 4 sample bytes end at byte 52.
 std::string AfterData(const std::string& tail) {
-  return Riff(Fmt() + Header("data", 4) + "abcd" + tail);
+  return Riff(Fmt() + ChunkHeader("data", 4) + "abcd" + tail);
 }
 
 // The report's last line, without its CR LF (the whole rest when the last line is open).
@@ -141,21 +140,24 @@ TEST(WorkBudget, AWalkThatDoesNotAdvanceWouldBeCaught) {
 TEST(FormatSearchEnds, NegativeWrappingAndSelfPointingSizes) {
   const std::string fmt_label = "■ fmt               : ";
   const Case rows[] = {
-      {"size -8 points back at its own header", Riff(Header("JUNK", 0xFFFFFFF8u) + Fmt()),
+      {"size -8 points back at its own header", Riff(ChunkHeader("JUNK", 0xFFFFFFF8u) + Fmt()),
        fmt_label + kNegativeChunk, 0, ""},
-      {"size -1", Riff(Header("JUNK", 0xFFFFFFFFu) + Fmt()), fmt_label + kNegativeChunk, 0, ""},
-      {"size -20 points before the file's start", Riff(Header("JUNK", 0xFFFFFFECu) + Fmt()),
+      {"size -1", Riff(ChunkHeader("JUNK", 0xFFFFFFFFu) + Fmt()), fmt_label + kNegativeChunk, 0,
+       ""},
+      {"size -20 points before the file's start", Riff(ChunkHeader("JUNK", 0xFFFFFFECu) + Fmt()),
        fmt_label + kNegativeChunk, 0, ""},
-      {"size -2^31", Riff(Header("JUNK", 0x80000000u) + Fmt()), fmt_label + kNegativeChunk, 0, ""},
+      {"size -2^31", Riff(ChunkHeader("JUNK", 0x80000000u) + Fmt()), fmt_label + kNegativeChunk, 0,
+       ""},
       {"a sum past 2^31 - 1 is a seek to a negative position",
-       Riff(Header("JUNK", 0x7FFFFFFFu) + Fmt()), fmt_label, 1, kNegativeSeek},
-      {"a sum just below 2^31 lands past the end", Riff(Header("JUNK", 0x7FFFFFE0u) + Fmt()),
+       Riff(ChunkHeader("JUNK", 0x7FFFFFFFu) + Fmt()), fmt_label, 1, kNegativeSeek},
+      {"a sum just below 2^31 lands past the end", Riff(ChunkHeader("JUNK", 0x7FFFFFE0u) + Fmt()),
        "*ERROR*: Format chunk not found in WAVE file.", 0, ""},
-      {"zero sizes to the end of the file", Riff(Repeat(Header("JUNK", 0), 200)),
+      {"zero sizes to the end of the file", Riff(Repeat(ChunkHeader("JUNK", 0), 200)),
        "*ERROR*: Format chunk not found in WAVE file.", 0, ""},
-      {"odd sizes whose next byte is no pad", Riff(Repeat(Header("JUNK", 1) + "x", 100)),
+      {"odd sizes whose next byte is no pad", Riff(Repeat(ChunkHeader("JUNK", 1) + "x", 100)),
        "*ERROR*: Format chunk not found in WAVE file.", 0, ""},
-      {"a header cut short", Riff(Repeat(Header("JUNK", 0), 3) + "fmt"), fmt_label, 1, kPastEnd},
+      {"a header cut short", Riff(Repeat(ChunkHeader("JUNK", 0), 3) + "fmt"), fmt_label, 1,
+       kPastEnd},
   };
   for (const Case& row : rows) {
     ExpectEnds(row);
@@ -167,20 +169,20 @@ TEST(FormatSearchEnds, NegativeWrappingAndSelfPointingSizes) {
 TEST(FactDataWalkEnds, NegativeWrappingAndSelfPointingSizes) {
   auto file = [](const std::string& walk) { return Riff(Fmt() + walk); };
   const Case rows[] = {
-      {"fact size -8", file(Header("fact", 0xFFFFFFF8u) + Header("data", 0)), kNegativeChunk, 0,
-       ""},
-      {"fact size -2^31", file(Header("fact", 0x80000000u) + Header("data", 0)), kNegativeChunk, 0,
-       ""},
+      {"fact size -8", file(ChunkHeader("fact", 0xFFFFFFF8u) + ChunkHeader("data", 0)),
+       kNegativeChunk, 0, ""},
+      {"fact size -2^31", file(ChunkHeader("fact", 0x80000000u) + ChunkHeader("data", 0)),
+       kNegativeChunk, 0, ""},
       {"fact body reaching past 2^31 - 1",
-       file(Header("fact", 0x7FFFFFFFu) + std::string(300, 'f') + Header("data", 0)),
+       file(ChunkHeader("fact", 0x7FFFFFFFu) + std::string(300, 'f') + ChunkHeader("data", 0)),
        " \"fact\" chunk size  : 2147483647", 1, kPastEnd},
-      {"fact bodies of size 0 up to the end", file(Repeat(Header("fact", 0), 100)),
+      {"fact bodies of size 0 up to the end", file(Repeat(ChunkHeader("fact", 0), 100)),
        "■ data              : *ERROR*: Data chunk not found in WAVE file.", 0, ""},
-      {"data size -8", file(Header("data", 0xFFFFFFF8u) + "abcdefgh"),
+      {"data size -8", file(ChunkHeader("data", 0xFFFFFFF8u) + "abcdefgh"),
        "*ERROR*: Possibly broken wave file.", 0, ""},
-      {"data size -2^31", file(Header("data", 0x80000000u)), "*ERROR*: Possibly broken wave file.",
-       0, ""},
-      {"data size 2^31 - 1", file(Header("data", 0x7FFFFFFFu)),
+      {"data size -2^31", file(ChunkHeader("data", 0x80000000u)),
+       "*ERROR*: Possibly broken wave file.", 0, ""},
+      {"data size 2^31 - 1", file(ChunkHeader("data", 0x7FFFFFFFu)),
        "*ERROR*: Possibly broken wave file.", 0, ""},
   };
   for (const Case& row : rows) {
@@ -193,33 +195,36 @@ TEST(FactDataWalkEnds, NegativeWrappingAndSelfPointingSizes) {
 TEST(ListCyclesEnd, NegativeWrappingAndSelfPointingSizes) {
   const std::string absent = "■ LIST              :          ÷";
   const Case rows[] = {
-      {"a chunk of size -8 after the data", AfterData(Header("JUNK", 0xFFFFFFF8u)),
+      {"a chunk of size -8 after the data", AfterData(ChunkHeader("JUNK", 0xFFFFFFF8u)),
        "■ LIST              : " + kNegativeChunk, 0, ""},
-      {"a chunk of size -2^31 after the data", AfterData(Header("JUNK", 0x80000000u) + "INFO"),
+      {"a chunk of size -2^31 after the data", AfterData(ChunkHeader("JUNK", 0x80000000u) + "INFO"),
        "■ LIST              : " + kNegativeChunk, 0, ""},
-      {"a chunk whose end wraps past 2^31 - 1", AfterData(Header("JUNK", 0x7FFFFFFFu) + "INFO"),
-       "■ LIST              : ", 1, kNegativeSeek},
+      {"a chunk whose end wraps past 2^31 - 1",
+       AfterData(ChunkHeader("JUNK", 0x7FFFFFFFu) + "INFO"), "■ LIST              : ", 1,
+       kNegativeSeek},
       // A LIST is never entered backwards: the next cycle starts after its list type.
-      {"a LIST of size -8", AfterData(Header("LIST", 0xFFFFFFF8u) + "adtl" + Header("JUNK", 0)),
-       absent, 0, ""},
-      {"a LIST of size -2^31", AfterData(Header("LIST", 0x80000000u) + "INFO" + Header("JUNK", 0)),
-       absent, 0, ""},
-      {"LISTs nested in LISTs",
-       AfterData(Repeat(Header("LIST", 0x7FFFFFFFu) + "adtl", 50) + Header("JUNK", 0)), absent, 0,
+      {"a LIST of size -8",
+       AfterData(ChunkHeader("LIST", 0xFFFFFFF8u) + "adtl" + ChunkHeader("JUNK", 0)), absent, 0,
        ""},
+      {"a LIST of size -2^31",
+       AfterData(ChunkHeader("LIST", 0x80000000u) + "INFO" + ChunkHeader("JUNK", 0)), absent, 0,
+       ""},
+      {"LISTs nested in LISTs",
+       AfterData(Repeat(ChunkHeader("LIST", 0x7FFFFFFFu) + "adtl", 50) + ChunkHeader("JUNK", 0)),
+       absent, 0, ""},
       {"an INFO LIST smaller than its list type",
-       AfterData(Header("LIST", 2) + "INFO" + Header("INAM", 2) + "ab"), absent, 0, ""},
+       AfterData(ChunkHeader("LIST", 2) + "INFO" + ChunkHeader("INAM", 2) + "ab"), absent, 0, ""},
       {"INFO items of size 0 to the end",
-       AfterData(Header("LIST", 0x7FFFFF00u) + "INFO" + Repeat(Header("INAM", 0), 100)),
+       AfterData(ChunkHeader("LIST", 0x7FFFFF00u) + "INFO" + Repeat(ChunkHeader("INAM", 0), 100)),
        "    ∙ \"INAM\" size   :          0 []", 0, ""},
       {"an INFO item of size -8",
-       AfterData(Header("LIST", 20) + "INFO" + Header("INAM", 0xFFFFFFF8u) + "abcdefgh"),
+       AfterData(ChunkHeader("LIST", 20) + "INFO" + ChunkHeader("INAM", 0xFFFFFFF8u) + "abcdefgh"),
        "*ERROR*: Negative INFO item size in WAVE file.", 0, ""},
       {"an INFO item whose end wraps past 2^31 - 1",
-       AfterData(Header("LIST", 20) + "INFO" + Header("INAM", 0x7FFFFFFFu) + "abcdefgh"),
+       AfterData(ChunkHeader("LIST", 20) + "INFO" + ChunkHeader("INAM", 0x7FFFFFFFu) + "abcdefgh"),
        "    ∙ \"INAM\" size   : 2147483647 (binary/large)", 1, kNegativeSeek},
       {"an INFO item passed over beyond the end",
-       AfterData(Header("LIST", 20) + "INFO" + Header("INAM", 0x7FFFFF00u) + "abcdefgh"),
+       AfterData(ChunkHeader("LIST", 20) + "INFO" + ChunkHeader("INAM", 0x7FFFFF00u) + "abcdefgh"),
        "    ∙ \"INAM\" size   : 2147483392 (binary/large)", 0, ""},
   };
   for (const Case& row : rows) {
@@ -239,19 +244,24 @@ TEST(WorkBudget, EachWalkCostsTheSameForEveryFurtherChunk) {
   };
   const Walk walks[] = {
       {"fmt search over empty chunks",
-       [](int n) { return Riff(Repeat(Header("JUNK", 0), n) + Fmt() + Header("data", 0)); }, "", 8},
+       [](int n) {
+         return Riff(Repeat(ChunkHeader("JUNK", 0), n) + Fmt() + ChunkHeader("data", 0));
+       },
+       "", 8},
       {"fact walk over empty chunks",
-       [](int n) { return Riff(Fmt() + Repeat(Header("fact", 0), n) + Header("data", 0)); },
+       [](int n) {
+         return Riff(Fmt() + Repeat(ChunkHeader("fact", 0), n) + ChunkHeader("data", 0));
+       },
        " \"fact\" chunk size  :          0", 8},
       {"LIST search over empty chunks",
-       [](int n) { return AfterData(Repeat(Header("JUNK", 0), n)); }, "", 8},
+       [](int n) { return AfterData(Repeat(ChunkHeader("JUNK", 0), n)); }, "", 8},
       {"LIST cycles over empty lists",
-       [](int n) { return AfterData(Repeat(Header("LIST", 4) + "adtl", n)); },
+       [](int n) { return AfterData(Repeat(ChunkHeader("LIST", 4) + "adtl", n)); },
        " \"LIST\" data type   :       adtl", 12},
       {"INFO items of size 0",
        [](int n) {
-         return AfterData(Header("LIST", static_cast<std::uint32_t>(4 + 8 * n)) + "INFO" +
-                          Repeat(Header("INAM", 0), n));
+         return AfterData(ChunkHeader("LIST", static_cast<std::uint32_t>(4 + 8 * n)) + "INFO" +
+                          Repeat(ChunkHeader("INAM", 0), n));
        },
        "    ∙ \"INAM\" size   :          0 []", 8},
   };
@@ -289,7 +299,7 @@ TEST(WorkBudget, EveryHostileSizeInEverySizeField) {
   std::vector<std::size_t> size_fields = {4};
   auto add = [&](const std::string& id, const std::string& body) {
     size_fields.push_back(file.size() + 4);
-    file += Header(id, static_cast<std::uint32_t>(body.size())) + body;
+    file += ChunkHeader(id, static_cast<std::uint32_t>(body.size())) + body;
   };
   add("JUNK", "jjjj");
   add("fmt ", test::FmtBody(1, 1, 8000, 8000, 1, 8));
@@ -300,7 +310,7 @@ TEST(WorkBudget, EveryHostileSizeInEverySizeField) {
   const std::size_t list_at = file.size();
   add("LIST", "adtl");
   const std::size_t info_at = file.size();
-  file += Header("LIST", 0) + "INFO";
+  file += ChunkHeader("LIST", 0) + "INFO";
   size_fields.push_back(info_at + 4);
   add("INAM", "Title");
   file += '\0';
@@ -353,15 +363,16 @@ TEST(WorkBudget, LongWalksCostFewPlatformCalls) {
   // 64 MiB of digital silence (zero bytes) that the LIST search walks over.
   test::MemoryFile silence{AfterData(""), 0, ""};
   silence.Length = static_cast<std::int64_t>(silence.Bytes.size()) + (64 << 20);
-  const std::string many = Repeat(Header("JUNK", 2) + "jj", 100000);
+  const std::string many = Repeat(ChunkHeader("JUNK", 2) + "jj", 100000);
   const Long walks[] = {
       {"64 MiB of zero bytes after the samples", silence, 200},
       {"1,000 chunks reported as fact",
-       {Riff(Fmt() + Repeat(Header("fact", 0), 1000) + Header("data", 4) + "abcd"), -1, ""},
+       {Riff(Fmt() + Repeat(ChunkHeader("fact", 0), 1000) + ChunkHeader("data", 4) + "abcd"), -1,
+        ""},
        20},
       {"100,000 small chunks after the data", {AfterData(many), -1, ""}, 100},
       {"100,000 small chunks before the fmt chunk",
-       {Riff(many + Fmt() + Header("data", 4) + "abcd"), -1, ""},
+       {Riff(many + Fmt() + ChunkHeader("data", 4) + "abcd"), -1, ""},
        100},
   };
   for (const Long& walk : walks) {
@@ -395,7 +406,7 @@ TEST(WorkBudget, AZeroTailEndsWhereItsLastWholeHeaderEnds) {
     }
   }
   // A chunk with a name after the zeros is found, at the same place as header by header.
-  const std::string list = Header("LIST", 4) + "adtl";
+  const std::string list = ChunkHeader("LIST", 4) + "adtl";
   const std::string zeros_then_list = AfterData(std::string(800000, '\0') + list);
   const Work found = RunCounted(zeros_then_list);
   EXPECT_EQ(found.Result.Code, 0);

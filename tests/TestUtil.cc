@@ -38,6 +38,8 @@ std::string FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rat
          tail;
 }
 
+std::string ChunkHeader(const std::string& id, std::uint32_t size) { return id + Le32(size); }
+
 WavBuilder::WavBuilder() = default;
 
 WavBuilder& WavBuilder::Id(const std::string& id) {
@@ -70,7 +72,7 @@ WavBuilder& WavBuilder::ChunkNoPad(const std::string& id, const std::string& bod
 
 WavBuilder& WavBuilder::ChunkSized(const std::string& id, std::uint32_t size,
                                    const std::string& body) {
-  body_ += id + Le32(size) + body;
+  body_ += ChunkHeader(id, size) + body;
   return *this;
 }
 
@@ -188,6 +190,16 @@ std::string Banner() {
 std::string MaskLocation(const std::string& err) {
   static const std::regex kLocation(" bei [0-9A-F]{8}\\.");
   return std::regex_replace(err, kLocation, " bei XXXXXXXX.");
+}
+
+std::string FatalText(const std::string& class_name, const std::string& message,
+                      const std::string& module) {
+  return "Exception " + class_name + " in Modul " + module + " bei XXXXXXXX.\r\n" + message +
+         "\r\n\r\n";
+}
+
+std::string FatalText(const std::string& class_name, const std::string& message) {
+  return FatalText(class_name, message, PlatformModuleName());
 }
 
 RunResult RunBinary(const std::string& arguments_and_redirections) {

@@ -16,6 +16,9 @@ namespace sondrax::test {
 std::string Le16(std::uint16_t value);
 std::string Le32(std::uint32_t value);
 
+/// A chunk header: the id, then the size as four little-endian bytes.
+std::string ChunkHeader(const std::string& id, std::uint32_t size);
+
 /// The common 16-byte "fmt " body, plus optional trailing bytes (cbSize and extra data).
 std::string FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
                     std::uint32_t byte_rate, std::uint16_t align, std::uint16_t bits,
@@ -77,6 +80,13 @@ std::string Banner();
 
 /// Standard error of a fatal error report, with the code location replaced by "XXXXXXXX".
 std::string MaskLocation(const std::string& err);
+
+/// The fatal error text as MaskLocation leaves it: "Exception <class> in Modul <module> bei
+/// XXXXXXXX.", the message (with its closing point) and an empty line, each ending in CR LF.
+std::string FatalText(const std::string& class_name, const std::string& message,
+                      const std::string& module);
+/// The same for the program running the report in-process.
+std::string FatalText(const std::string& class_name, const std::string& message);
 
 /// Runs the built executable through /bin/sh with `shell_tail` appended to its name (for
 /// redirections); returns stdout, stderr and the exit status.
