@@ -44,17 +44,6 @@ std::string ReportOf(const test::MemoryFile& file, int* code = nullptr,
   return result.Out.substr(test::Banner().size());
 }
 
-const char kFmt[] =
-    "■ fmt               :          √\n"
-    " \"fmt \" chunk size  :         16\n"
-    "  ∙ Format          :          1 = 0001h\n"
-    "    ╘═> CODEC       : Microsoft - uncompressed PCM\n"
-    "  ∙ Channels        :          2 (stereo)\n"
-    "  ∙ Sample Freq.    :      44100\n"
-    "  ∙ avg. Byte rate  :     176400\n"
-    "  ∙ block size      :          4\n"
-    "  ∙ bits / sample   :         16\n";
-
 TEST(LargeFile, ExactlyTwoGiBIsReadUnsigned) {
   int code = -1;
   EXPECT_EQ(ReportOf(Recording(2 * kGiB, 0x80000000u - 44), &code),
@@ -62,7 +51,7 @@ TEST(LargeFile, ExactlyTwoGiBIsReadUnsigned) {
                               "\"RIFF\" body size    : 2147483640 - file length is reported "
                               "exactly, OK.\n"
                               "WAVE                :          √\n") +
-                  kFmt +
+                  test::kFmtPcm16Stereo +
                   "■ fact              :          ÷\n"
                   "■ data              :          √\n"
                   " \"data\" chunk size  : 2147483604\n"

@@ -30,16 +30,7 @@ std::string RiffOk(int size) {
          "WAVE                :          √\n";
 }
 
-const char kFmtPcm16Stereo[] =
-    "■ fmt               :          √\n"
-    " \"fmt \" chunk size  :         16\n"
-    "  ∙ Format          :          1 = 0001h\n"
-    "    ╘═> CODEC       : Microsoft - uncompressed PCM\n"
-    "  ∙ Channels        :          2 (stereo)\n"
-    "  ∙ Sample Freq.    :      44100\n"
-    "  ∙ avg. Byte rate  :     176400\n"
-    "  ∙ block size      :          4\n"
-    "  ∙ bits / sample   :         16\n";
+using test::kFmtPcm16Stereo;
 
 using test::FatalText;
 

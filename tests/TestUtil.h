@@ -75,6 +75,19 @@ inline constexpr const char* kEmulator = SONDRAX_EMULATOR;
 inline constexpr const char* kEmulator = "";
 #endif
 
+/// The format section of the common 16-bit stereo PCM "fmt " chunk (FmtBody(1, 2, 44100,
+/// 176400, 4, 16)), as written readably for Cp437.
+inline constexpr char kFmtPcm16Stereo[] =
+    "■ fmt               :          √\n"
+    " \"fmt \" chunk size  :         16\n"
+    "  ∙ Format          :          1 = 0001h\n"
+    "    ╘═> CODEC       : Microsoft - uncompressed PCM\n"
+    "  ∙ Channels        :          2 (stereo)\n"
+    "  ∙ Sample Freq.    :      44100\n"
+    "  ∙ avg. Byte rate  :     176400\n"
+    "  ∙ block size      :          4\n"
+    "  ∙ bits / sample   :         16\n";
+
 /// The banner the report starts with, as bytes.
 std::string Banner();
 
