@@ -172,7 +172,7 @@ if [ ! -s "$zero_tail" ]; then
 fi
 zero_tail_sparse=$data/zero-tail-1g.wav
 { wav_header 1000 0 2 44100 16; head -c 1000 "$samples"; } >"$zero_tail_sparse"
-truncate -s "$gib" "$zero_tail_sparse"
+truncate -s $((gib + 4)) "$zero_tail_sparse"  # whole empty headers up to the end
 
 # 100,000 small chunks before the format chunk and 100,000 after the samples: walks that read
 # a header and pass over a body 200,000 times.
