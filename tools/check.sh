@@ -5,7 +5,7 @@
 # sanitizer build on mutated files and a bounded libFuzzer run; the 32-bit Windows build, its
 # tests under wine, and the cross-check of the Linux and Windows programs; then the Linux
 # cross-builds for aarch64, armhf, s390x and riscv64 under qemu, with their tests (riscv64: the
-# executable alone) and the cross-check.
+# executable alone) and the cross-check; last the packages users install (tools/package-check.sh).
 #
 # Usage: tools/check.sh [--quick]
 #   --quick: the Release build and its tests only (the development loop; under a minute on a
@@ -110,3 +110,10 @@ for target in aarch64:aarch64-linux-gnu:tests arm:arm-linux-gnueabihf:tests \
   fi
   tools/cross-check.sh build/sondrax "build-$processor/sondrax" "qemu-$processor-static" </dev/null
 done
+
+echo "== Packages: lintian on the Debian package; the .deb and the Windows zip built from two"
+echo "   folders with the same SOURCE_DATE_EPOCH, byte for byte the same"
+status=0
+tools/package-check.sh </dev/null || status=$?
+# 77: a check was skipped for a missing tool (the reason is printed above); not a failure.
+[ "$status" -eq 0 ] || [ "$status" -eq 77 ]

@@ -53,6 +53,8 @@ if [ "$group" = all ]; then
   # The page: emscripten for the WebAssembly build, Chromium for its tests, node and npm to run
   # them (node 20 or later, as playwright-core asks; any installed node is kept).
   want+=(emscripten chromium nodejs npm)
+  # The packages as users get them: lintian, Debian's checker, on the Debian package.
+  want+=(lintian)
 fi
 if [ "$list" = true ]; then
   echo "${want[*]}"
