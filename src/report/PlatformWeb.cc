@@ -8,10 +8,16 @@
 //   readInput(id, start, count) -> a Uint8Array of up to `count` bytes from `start` on
 //   closeInput(id)
 //   writeOutput(stream, bytes)  -> takes a copy of the bytes for stream 1 or 2
+// and, where the host has them (a command line under node), two more:
+//   streamKind(stream)          -> 0 a file or a pipe, 1 another character device, 2 a terminal
+//   terminalCharset()           -> "utf-8" when a terminal shows UTF-8
+// without which both streams are files or pipes, as the page collects them.
 // In a page the input is a File read with FileReaderSync on Blob.slice, so a read costs the
 // bytes it asks for and nothing more, whatever the file's length. A host reports a failure by
-// throwing; its error name becomes the program's error number here. Positions are held here,
-// so the host's reads need no state; they travel as doubles, exact up to 2^53.
+// throwing: an error with an `errorNumber` (a host that maps its system's errors to the
+// program's numbers, as node's does) keeps it; otherwise its name becomes the number here.
+// Positions are held here, so the host's reads need no state; they travel as doubles, exact up to
+// 2^53.
 #include <emscripten.h>
 
 #include <map>
@@ -32,7 +38,8 @@ EM_JS(int, HostOpen, (const char* name), {
   try {
     return Module["openInput"](UTF8ToString(name));
   } catch (error) {
-    return -({NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+    return -((error && error.errorNumber) ||
+             {NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
   }
 });
 
@@ -40,7 +47,8 @@ EM_JS(double, HostSize, (int id), {
   try {
     return Module["inputSize"](id);
   } catch (error) {
-    return -({NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+    return -((error && error.errorNumber) ||
+             {NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
   }
 });
 
@@ -51,7 +59,8 @@ EM_JS(int, HostRead, (int id, double start, void* buffer, int count), {
     HEAPU8.set(bytes.subarray(0, got), buffer);
     return got;
   } catch (error) {
-    return -({NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+    return -((error && error.errorNumber) ||
+             {NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
   }
 });
 
@@ -69,9 +78,20 @@ EM_JS(int, HostWrite, (int stream, const void* bytes, int count), {
     Module["writeOutput"](stream, HEAPU8.slice(bytes, bytes + count));
     return count;
   } catch (error) {
-    return -1117;
+    return -((error && error.errorNumber) || 1117);
   }
 });
+
+EM_JS(int, HostStreamKind, (int stream), {
+  try {
+    return Module["streamKind"] ? Module["streamKind"](stream) : 0;
+  } catch (error) {
+    return -((error && error.errorNumber) || 1117);
+  }
+});
+
+EM_JS(int, HostCharsetIsUtf8, (),
+      { return Module["terminalCharset"] && Module["terminalCharset"]() == "utf-8" ? 1 : 0; });
 
 // The position of each open input, by the host's id.
 std::map<FileHandle, std::int64_t> Positions;
@@ -159,13 +179,20 @@ std::vector<std::string> PlatformArguments(int argc, char** argv) {
 
 void PlatformStartup() {}
 
-// The host collects both streams as bytes, as a file or a pipe would: the page shows the code
-// page 437 bytes itself and can save them unchanged.
+// The page collects both streams as bytes, as a file or a pipe would: it shows the code page
+// 437 bytes itself and can save them unchanged. A host on a command line says what each
+// stream is, as the program asks the system.
 int PlatformStreamType(int stream, StreamKind* kind) {
   if (stream != 1 && stream != 2) {
     return kErrInvalidHandle;
   }
-  *kind = StreamKind::kFileOrPipe;
+  const int host_kind = HostStreamKind(stream);
+  if (host_kind < 0) {
+    return -host_kind;
+  }
+  *kind = host_kind == 2   ? StreamKind::kTerminal
+          : host_kind == 1 ? StreamKind::kCharDevice
+                           : StreamKind::kFileOrPipe;
   return 0;
 }
 
@@ -185,7 +212,9 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
   return 0;
 }
 
-TerminalCharset PlatformCharset() { return TerminalCharset::kOther; }
+TerminalCharset PlatformCharset() {
+  return HostCharsetIsUtf8() != 0 ? TerminalCharset::kUtf8 : TerminalCharset::kOther;
+}
 
 // The page hands the file's name over as UTF-8, which is what a terminal of kUtf8 takes.
 std::string PlatformUserTextUtf8(std::string_view text) { return std::string(text); }

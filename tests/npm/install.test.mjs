@@ -1,0 +1,95 @@
+// The npm package as a user has it: installed from its tarball into an empty folder
+// (tools/npm-check.sh), `npx sondrax` and report() on the example, the sample files and the bad
+// files of the page's tests, against the native program, byte for byte.
+import assert from "node:assert/strict";
+import { execFileSync, spawnSync } from "node:child_process";
+import { readFileSync } from "node:fs";
+import { join } from "node:path";
+import { after, before, test } from "node:test";
+import { pathToFileURL } from "node:url";
+
+import {
+  nativeExact, nativeProgram, removeDir, testFiles, writeFiles,
+} from "../web/support.mjs";
+
+const installed = process.env.SONDRAX_INSTALLED; // the folder the tarball was installed into
+const terminal = join(import.meta.dirname ?? new URL(".", import.meta.url).pathname, "..", "web",
+  "terminal.py");
+const example = new URL("../../examples/example.wav", import.meta.url).pathname;
+
+const files = testFiles();
+let dir;
+before(() => {
+  dir = writeFiles(files);
+});
+after(() => removeDir(dir));
+
+// Bytes as text, so that a difference shows where it is.
+const latin1 = (bytes) => Buffer.from(bytes).toString("latin1");
+const readable = ({ exitCode, stdout, stderr }) =>
+  ({ exitCode, stdout: latin1(stdout), stderr: latin1(stderr) });
+
+const npx = ["npx", "--offline", "--no", "sondrax"];
+// npm draws a spinner on a terminal's standard error while it looks for the package, and erases
+// it before the program starts; it is npm's, not the program's, so it is switched off.
+const npxEnv = { ...process.env, npm_config_update_notifier: "false", npm_config_progress: "false" };
+// What the command line decides for a terminal shows in these: the glyphs, the file's control
+// bytes, the fatal error text's letters, and a path.
+const onTerminal = new Set(["example.wav", "control-bytes.wav", "byte-rate-0.wav",
+  "a missing file"]);
+
+/** `npx sondrax ARGS` in the install folder, both streams to pipes. */
+function npxExact(args) {
+  const run = spawnSync(npx[0], [...npx.slice(1), ...args], { cwd: installed, env: npxEnv });
+  if (run.error) throw run.error;
+  return { exitCode: run.status, stdout: run.stdout, stderr: run.stderr };
+}
+
+/** PROGRAM ARGS with both streams on UTF-8 terminals (terminal.py), from the install folder. */
+function onTerminals(program, args) {
+  const json = execFileSync("python3", [terminal, program, ...args],
+    { cwd: installed, env: npxEnv, maxBuffer: 1 << 24 });
+  const { code, out, err } = JSON.parse(json);
+  return { exitCode: code, stdout: Buffer.from(out, "base64"), stderr: Buffer.from(err, "base64") };
+}
+const npxPath = () => execFileSync("sh", ["-c", "command -v npx"]).toString().trim();
+
+test("npx sondrax and report() give the native program's bytes", async (t) => {
+  const { report } = await import(pathToFileURL(join(installed, "node_modules/sondrax/index.js")));
+  const cases = [["example.wav", example], ...files.map(([name]) => [name, join(dir, name)]),
+    ["a missing file", join(dir, "missing.wav")], ["a folder", dir]];
+  for (const [label, path] of cases) {
+    await t.test(label, async () => {
+      const native = nativeExact(path);
+      assert.deepEqual(readable(npxExact([path])), readable(native), "to pipes");
+      const nativeShown = onTerminals(nativeProgram(), [path]);
+      if (onTerminal.has(label)) {
+        assert.deepEqual(readable(onTerminals(npxPath(), [...npx.slice(1), path])),
+          readable(nativeShown), "on terminals");
+      }
+
+      const got = await report(path);
+      const utf8 = (bytes) => Buffer.from(bytes).toString("utf8");
+      assert.deepEqual(
+        { exitCode: got.exitCode, bytes: latin1(got.bytes), text: got.text, stderr: got.stderr },
+        { exitCode: native.exitCode, bytes: latin1(native.stdout), text: utf8(nativeShown.stdout),
+          stderr: utf8(nativeShown.stderr) });
+      if (label !== "a missing file" && label !== "a folder") {
+        // The same file as bytes and as a Blob, read slice by slice.
+        const bytes = readFileSync(path);
+        assert.equal(got.length, bytes.length);
+        for (const input of [bytes, new Blob([bytes])]) {
+          const other = await report(input);
+          assert.deepEqual([latin1(other.bytes), other.text, other.length],
+            [latin1(got.bytes), got.text, bytes.length]);
+        }
+      }
+    });
+  }
+});
+
+test("npx sondrax without an argument writes the syntax text", () => {
+  const run = spawnSync(nativeProgram(), []);
+  assert.deepEqual(readable(npxExact([])), readable({ exitCode: run.status, stdout: run.stdout,
+    stderr: run.stderr }));
+});
