@@ -5,7 +5,8 @@
 # sanitizer build on mutated files and a bounded libFuzzer run; the 32-bit Windows build, its
 # tests under wine, and the cross-check of the Linux and Windows programs; then the Linux
 # cross-builds for aarch64, armhf, s390x and riscv64 under qemu, with their tests (riscv64: the
-# executable alone) and the cross-check; last the packages users install (tools/package-check.sh).
+# executable alone) and the cross-check; last the packages users install (tools/package-check.sh,
+# tools/npm-check.sh).
 #
 # Usage: tools/check.sh [--quick]
 #   --quick: the Release build and its tests only (the development loop; under a minute on a
@@ -112,8 +113,11 @@ for target in aarch64:aarch64-linux-gnu:tests arm:arm-linux-gnueabihf:tests \
 done
 
 echo "== Packages: lintian on the Debian package; the .deb and the Windows zip built from two"
-echo "   folders with the same SOURCE_DATE_EPOCH, byte for byte the same"
-status=0
-tools/package-check.sh </dev/null || status=$?
-# 77: a check was skipped for a missing tool (the reason is printed above); not a failure.
-[ "$status" -eq 0 ] || [ "$status" -eq 77 ]
+echo "   folders with the same SOURCE_DATE_EPOCH, byte for byte the same; the npm package"
+echo "   installed from its tarball without a network, against the Linux program"
+# 77: a check was skipped for a missing tool (the reason is printed); not a failure.
+for package_check in tools/package-check.sh tools/npm-check.sh; do
+  status=0
+  "$package_check" </dev/null || status=$?
+  [ "$status" -eq 0 ] || [ "$status" -eq 77 ]
+done
