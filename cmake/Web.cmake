@@ -56,17 +56,15 @@ if(SONDRAX_NPM)
     DEPENDS sondrax_npm_core ${PROJECT_SOURCE_DIR}/cmake/EsModule.cmake)
   configure_file(${PROJECT_SOURCE_DIR}/npm/package.json.in ${SONDRAX_NPM_DIR}/package.json @ONLY)
   set(SONDRAX_NPM_OUTPUTS ${SONDRAX_NPM_DIR}/sondrax-core.js)
-  foreach(npm_file index.js index.d.ts run.js node-input.js cli.js README.md)
-    add_custom_command(OUTPUT ${SONDRAX_NPM_DIR}/${npm_file}
-      COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/npm/${npm_file}
-              ${SONDRAX_NPM_DIR}/${npm_file}
-      DEPENDS ${PROJECT_SOURCE_DIR}/npm/${npm_file})
-    list(APPEND SONDRAX_NPM_OUTPUTS ${SONDRAX_NPM_DIR}/${npm_file})
+  foreach(npm_file npm/index.js npm/index.d.ts npm/run.js npm/node-input.js npm/cli.js
+                   npm/README.md LICENSE)
+    get_filename_component(npm_name ${npm_file} NAME)
+    add_custom_command(OUTPUT ${SONDRAX_NPM_DIR}/${npm_name}
+      COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${npm_file}
+              ${SONDRAX_NPM_DIR}/${npm_name}
+      DEPENDS ${PROJECT_SOURCE_DIR}/${npm_file})
+    list(APPEND SONDRAX_NPM_OUTPUTS ${SONDRAX_NPM_DIR}/${npm_name})
   endforeach()
-  add_custom_command(OUTPUT ${SONDRAX_NPM_DIR}/LICENSE
-    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${SONDRAX_NPM_DIR}/LICENSE
-    DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
-  list(APPEND SONDRAX_NPM_OUTPUTS ${SONDRAX_NPM_DIR}/LICENSE)
   add_custom_target(sondrax_npm ALL DEPENDS ${SONDRAX_NPM_OUTPUTS})
 endif()
 

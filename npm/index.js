@@ -110,6 +110,7 @@ async function complete(module, name, source, asShown) {
 }
 
 let queue = Promise.resolve();
+const utf8 = new TextDecoder();
 
 /**
  * The report on `input`: a file path (node), a Blob or File (browsers), or the file's bytes.
@@ -122,7 +123,6 @@ export function report(input) {
       const exact = await complete(module, name, source, false);
       source.replay?.();
       const shown = await complete(module, name, source, true);
-      const utf8 = new TextDecoder();
       return {
         bytes: exact.stdout,
         text: utf8.decode(shown.stdout),

@@ -6,16 +6,15 @@ import { execFileSync, spawnSync } from "node:child_process";
 import { readFileSync } from "node:fs";
 import { join } from "node:path";
 import { after, before, test } from "node:test";
-import { pathToFileURL } from "node:url";
+import { fileURLToPath, pathToFileURL } from "node:url";
 
 import {
   nativeExact, nativeProgram, removeDir, testFiles, writeFiles,
 } from "../web/support.mjs";
 
 const installed = process.env.SONDRAX_INSTALLED; // the folder the tarball was installed into
-const terminal = join(import.meta.dirname ?? new URL(".", import.meta.url).pathname, "..", "web",
-  "terminal.py");
-const example = new URL("../../examples/example.wav", import.meta.url).pathname;
+const terminal = fileURLToPath(new URL("../web/terminal.py", import.meta.url));
+const example = fileURLToPath(new URL("../../examples/example.wav", import.meta.url));
 
 const files = testFiles();
 let dir;
