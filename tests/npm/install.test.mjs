@@ -13,6 +13,7 @@ import {
 } from "../web/support.mjs";
 
 const installed = process.env.SONDRAX_INSTALLED; // the folder the tarball was installed into
+if (!installed) throw new Error("SONDRAX_INSTALLED is not set (run tools/npm-check.sh)");
 const terminal = fileURLToPath(new URL("../web/terminal.py", import.meta.url));
 const example = fileURLToPath(new URL("../../examples/example.wav", import.meta.url));
 
