@@ -31,6 +31,7 @@ export class FileInput {
     this.fd = -1;
     this.failure = null;
     this.length = null;
+    this.known = null; // the length last looked at, until the next read
     this.calls = []; // [what, start, count, answer] of the first run
     this.replayed = -1; // in a second run, the calls answered from the notes so far
   }
@@ -41,11 +42,13 @@ export class FileInput {
     try {
       // O_NONBLOCK: a FIFO does not wait for a writer; only a regular file is reported on.
       const fd = openSync(path, constants.O_RDONLY | constants.O_NONBLOCK | constants.O_NOCTTY);
-      if (!fstatSync(fd).isFile()) {
+      const info = fstatSync(fd);
+      if (!info.isFile()) {
         closeSync(fd);
         throw Object.assign(new Error(`${path} is not a regular file`), { code: "EACCES" });
       }
       this.fd = fd;
+      this.known = info.size;
       return 1;
     } catch (error) {
       this.failure = programError(error);
@@ -77,9 +80,14 @@ export class FileInput {
   }
 
   // Asked again whenever the walk reaches the end it knows: a file still being written grows.
+  // Until a read has been made since the length was last looked at, that length stands: the
+  // walk asks twice in a row at places, and a system call a question is most of a small
+  // file's cost.
   size() {
-    this.length = this.noted("size", 0, 0, () =>
-      fstatSync(this.fd).size);
+    this.length = this.noted("size", 0, 0, () => {
+      this.known ??= fstatSync(this.fd).size;
+      return this.known;
+    });
     return this.length;
   }
 
@@ -87,6 +95,7 @@ export class FileInput {
   // copy of just the bytes it got.
   read(start, count) {
     return this.noted("read", start, count, () => {
+      this.known = null;
       if (scratch.length < count) scratch = new Uint8Array(count);
       const bytes = scratch.subarray(0, readSync(this.fd, scratch, 0, count, start));
       return this.keep ? bytes.slice() : bytes;
