@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The npm package as a user installs it: packs it (tools/npm-pack.sh), installs the tarball into
 # an empty folder with the network off, and runs tests/npm/install.test.mjs there: `npx sondrax`
-# and report() on the example, the sample files and bad ones, against the native program.
+# and report() on the example, the sample files and bad ones, against the native program, and
+# report() in Chromium on chosen files (with playwright-core from tests/web/, where installed).
 #
 # Usage: tools/npm-check.sh [NATIVE]   (default build/sondrax, built by tools/check.sh)
 # Exit status 77: a tool is missing (the reason is printed), nothing was checked.

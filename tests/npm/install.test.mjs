@@ -3,13 +3,15 @@
 // files of the page's tests, against the native program, byte for byte.
 import assert from "node:assert/strict";
 import { execFileSync, spawnSync } from "node:child_process";
-import { readFileSync } from "node:fs";
-import { join } from "node:path";
+import { readFileSync, statSync } from "node:fs";
+import { createServer } from "node:http";
+import { createRequire } from "node:module";
+import { join, normalize } from "node:path";
 import { after, before, test } from "node:test";
 import { fileURLToPath, pathToFileURL } from "node:url";
 
 import {
-  nativeExact, nativeProgram, removeDir, testFiles, writeFiles,
+  GiB, nativeExact, nativeProgram, removeDir, testFiles, writeFiles, writeSparseWave,
 } from "../web/support.mjs";
 
 const installed = process.env.SONDRAX_INSTALLED; // the folder the tarball was installed into
@@ -54,8 +56,9 @@ function onTerminals(program, args) {
 }
 const npxPath = () => execFileSync("sh", ["-c", "command -v npx"]).toString().trim();
 
+const { report } = await import(pathToFileURL(join(installed, "node_modules/sondrax/index.js")));
+
 test("npx sondrax and report() give the native program's bytes", async (t) => {
-  const { report } = await import(pathToFileURL(join(installed, "node_modules/sondrax/index.js")));
   const cases = [["example.wav", example], ...files.map(([name]) => [name, join(dir, name)]),
     ["a missing file", join(dir, "missing.wav")], ["a folder", dir]];
   for (const [label, path] of cases) {
@@ -92,4 +95,67 @@ test("npx sondrax without an argument writes the syntax text", () => {
   const run = spawnSync(nativeProgram(), []);
   assert.deepEqual(readable(npxExact([])), readable({ exitCode: run.status, stdout: run.stdout,
     stderr: run.stderr }));
+});
+
+// In Chromium (Debian's, driven by playwright-core from tests/web/): the package imported by a
+// page as it lies in node_modules, and report() on files chosen in an <input type="file">, a
+// 3 GiB one among them, which the page reads slice by slice.
+test("report() in a browser gives the native program's bytes", async (t) => {
+  let chromium;
+  try {
+    ({ chromium } = createRequire(new URL("../web/", import.meta.url))("playwright-core"));
+  } catch {
+    t.skip("playwright-core is not installed in tests/web/ (tools/install-deps.sh)");
+    return;
+  }
+  const large = join(dir, "large.wav");
+  writeSparseWave(large, 3 * GiB);
+  const chosen = ["control-bytes.wav", "byte-rate-0.wav", "info-after-data.wav"]
+    .map((name) => join(dir, name)).concat(large);
+  const packageDir = join(installed, "node_modules", "sondrax");
+  const server = createServer((request, response) => {
+    if (request.url === "/") {
+      response.setHeader("content-type", "text/html");
+      response.end('<!doctype html><title>t</title><input type="file" multiple>');
+      return;
+    }
+    try {
+      const body = readFileSync(join(packageDir, normalize(request.url)));
+      response.setHeader("content-type", "text/javascript");
+      response.end(body);
+    } catch {
+      response.statusCode = 404;
+      response.end();
+    }
+  });
+  await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
+  const browser = await chromium.launch({ executablePath: "/usr/bin/chromium", headless: true,
+    args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking"] });
+  try {
+    const page = await browser.newPage();
+    await page.goto(`http://127.0.0.1:${server.address().port}/`);
+    await page.setInputFiles("input", chosen);
+    const reports = await page.evaluate(async () => {
+      const { report } = await import("/index.js");
+      const results = [];
+      for (const file of document.querySelector("input").files) {
+        const start = performance.now();
+        const { bytes, text, exitCode, length } = await report(file);
+        results.push({ bytes: String.fromCharCode(...bytes), text, exitCode, length,
+          milliseconds: performance.now() - start });
+      }
+      return results;
+    });
+    for (const [i, path] of chosen.entries()) {
+      const { milliseconds, ...got } = reports[i];
+      const inNode = await report(path); // the same as the native program's (the test above)
+      assert.deepEqual(got, { bytes: latin1(nativeExact(path).stdout), text: inNode.text,
+        exitCode: inNode.exitCode, length: statSync(path).size },
+      path);
+      assert.ok(milliseconds < 2000, `${path}: ${milliseconds} ms`);
+    }
+  } finally {
+    await browser.close();
+    server.close();
+  }
 });
