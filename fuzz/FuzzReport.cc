@@ -23,8 +23,8 @@
 
 #include "FakePlatform.h"
 #include "Sondrax.h"
+#include "platform/Platform.h"
 #include "report/InputFile.h"
-#include "report/Platform.h"
 
 namespace sondrax {
 namespace {

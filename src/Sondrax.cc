@@ -51,7 +51,10 @@ std::int64_t SizeField(const unsigned char* bytes) {
 
 bool IdIs(const unsigned char* id, std::string_view literal) { return IdText(id) == literal; }
 
-InputFileRec& File() { return Run.InputFile; }
+// The input file of the run: opened once, read from the start towards the end.
+InputFileRec InputFile;
+
+InputFileRec& File() { return InputFile; }
 
 bool AtEndChecked() {
   const bool end = AtEnd(File());
@@ -606,6 +609,7 @@ void HexDump(const unsigned char* bytes, std::int64_t count) {
 
 int RunSondrax(const std::vector<std::string>& args) {
   Run = RunState{};
+  InputFile = InputFileRec{};
   ResetOutput();
   IoError = 0;
   int exit_code = 0;
@@ -622,11 +626,11 @@ int RunSondrax(const std::vector<std::string>& args) {
   } catch (const RunEnded& ended) {
     exit_code = ended.ExitCode;
   }
-  if (Run.InputFile.Open) {
+  if (InputFile.Open) {
     // A stop leaves the file open; the process's end would release it, a run in a test or
     // fuzzer must do so itself.
-    Run.InputFile.Open = false;
-    (void)Platform.Close(Run.InputFile.Handle);
+    InputFile.Open = false;
+    (void)Platform.Close(InputFile.Handle);
   }
   return exit_code;
 }

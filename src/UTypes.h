@@ -10,7 +10,6 @@
 #include <string>
 
 #include "LittleEndian.h"
-#include "report/InputFile.h"
 
 namespace sondrax {
 
@@ -72,7 +71,6 @@ struct RunState {
   ListChunkRec ListChunk;
   InfoHeaderRec InfoHeader;
   std::string InfoText;
-  InputFileRec InputFile;
   std::string FileName;
   std::int64_t ListStart = 0;
   bool LargeFile = false;  // 2 GiB or more: sizes unsigned, positions and sums exact

@@ -3,7 +3,7 @@
 #include <emscripten.h>
 
 #include "Sondrax.h"
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 namespace {

@@ -1,5 +1,5 @@
 #include "Sondrax.h"
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 int main(int argc, char** argv) {
   sondrax::PlatformStartup();

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax::test {
 

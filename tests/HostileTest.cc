@@ -25,9 +25,9 @@
 
 #include "Sondrax.h"
 #include "TestUtil.h"
+#include "platform/PathText.h"
+#include "platform/Platform.h"
 #include "report/InputFile.h"
-#include "report/PathText.h"
-#include "report/Platform.h"
 
 namespace sondrax {
 namespace {

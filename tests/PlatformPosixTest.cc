@@ -11,8 +11,8 @@
 #include <string>
 
 #include "TestUtil.h"
-#include "report/PathText.h"
-#include "report/Platform.h"
+#include "platform/PathText.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 namespace {

@@ -15,9 +15,9 @@
 
 #include "Sondrax.h"
 #include "TestUtil.h"
+#include "platform/Platform.h"
 #include "report/InputFile.h"
 #include "report/Output.h"
-#include "report/Platform.h"
 
 namespace sondrax {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "TestUtil.h"
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 namespace {

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "FakePlatform.h"
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax::test {
 

@@ -3,13 +3,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/PathText.h"
 #include "report/Cp437.h"
 #include "report/Output.h"
-#include "report/PathText.h"
 
 namespace sondrax {
 
-std::int32_t IoError = 0;
 FileWorkRec FileWork;
 
 namespace {
@@ -239,20 +238,20 @@ void CloseInput(InputFileRec& file) {
 
 std::string IoErrorMessage(std::int32_t code) {
   switch (code) {
-  case 2:
+  case kErrFileNotFound:
     return "Datei nicht gefunden";
-  case 3:
+  case kErrPathNotFound:
     return "Ung\x81ltiger Dateiname";
-  case 4:
+  case kErrTooManyOpenFiles:
     return "Zu viele ge\x94"
            "ffnete Dateien";
-  case 5:
+  case kErrAccessDenied:
     return "Dateizugriff verweigert";
-  case 100:
+  case kErrShortRead:
     return "Versuch hinter dem Dateiende zu lesen";
-  case 101:
+  case kErrLowOnSpace:
     return "Zu wenig Speicherplatz";
-  case 106:
+  case kErrInvalidNumber:
     return "Ung\x81ltige numerische Eingabe";
   default:
     return "E/A-Fehler " + IntText(code);

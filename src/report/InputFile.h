@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 
@@ -49,10 +49,6 @@ inline constexpr int WorkLimitError = 9999;
 /// doubles the window, up to the largest; a fill anywhere else starts with the smallest.
 inline constexpr std::size_t WindowMin = std::size_t{16} * 1024;
 inline constexpr std::size_t WindowMax = std::size_t{1024} * 1024;
-
-/// Pending error number, 0 for none. Set by the failing file operation or write, taken by
-/// CheckIo. Codes of the program's own: 100 a short read, 105 standard output unusable.
-extern std::int32_t IoError;
 
 /// Opens `name` (the full path) for reading and asks its length. Returns 0, or the
 /// platform's error number with the file left closed; IoError is not touched.

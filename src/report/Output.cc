@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "report/Cp437.h"
-#include "report/InputFile.h"
 
 namespace sondrax {
 
+std::int32_t IoError = 0;
 ReportOutputRec ReportOutput;
 
 namespace {

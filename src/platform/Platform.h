@@ -1,5 +1,6 @@
 // The operating-system seam. Every function here is implemented once per platform
-// (PlatformPosix.cc, PlatformWin32.cc); CMake compiles exactly one of them.
+// (PlatformPosix.cc, PlatformWin32.cc, PlatformWeb.cc); CMake compiles exactly one of them.
+// The platform layers include no header of the program outside platform/.
 //
 // The functions never throw and never touch IoError: they return 0 on success or a
 // Windows-style error number (2 no such file, 3 no such path, 5 access denied, 131 negative
@@ -17,10 +18,9 @@ namespace sondrax {
 /// An open input file: a file descriptor on POSIX, a HANDLE on Windows.
 using FileHandle = std::intptr_t;
 
-/// Error numbers the program shares across platforms. The platform layers translate their
-/// native errors into these (and a few more of the same family) so that the fatal error text
-/// reads the same on every system. 100 and 105 are the program's own: no platform call
-/// returns them.
+/// Every error number the program names: the numbers of Windows' own family, into which the
+/// other platform layers translate their native errors, so that the fatal error text reads the
+/// same on every system. Windows' own numbers that the program does not name pass unchanged.
 enum PlatformError : int {
   kErrFileNotFound = 2,
   kErrPathNotFound = 3,
@@ -28,11 +28,18 @@ enum PlatformError : int {
   kErrAccessDenied = 5,
   kErrInvalidHandle = 6,
   kErrNotEnoughMemory = 8,
-  kErrShortRead = 100,       // a read delivered fewer bytes than asked for
-  kErrOutputUnusable = 105,  // standard output cannot be used for writing
+  kErrShortRead = 100,       // the program's own: a read delivered fewer bytes than asked for
+  kErrLowOnSpace = 101,      // has a text in the message table; no platform call returns it
+  kErrOutputUnusable = 105,  // the program's own: standard output cannot be used for writing
+  kErrInvalidNumber = 106,   // has a text in the message table; no platform call returns it
   kErrBrokenPipe = 109,
   kErrDiskFull = 112,
   kErrNegativeSeek = 131,
+  kErrFileTooLarge = 223,
+  kErrDeviceIo = 1117,
+  // A POSIX error without a number of this family becomes kErrOtherErrno + errno, which no
+  // message of the table uses.
+  kErrOtherErrno = 1000,
 };
 
 /// Opens an existing file for reading only, sharing read and write with other programs.

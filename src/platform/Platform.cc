@@ -1,5 +1,5 @@
 // The table of platform calls in force, starting with the platform's own functions.
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 

@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "CommandLine.h"
-#include "report/Cp437.h"
-#include "report/Platform.h"
+#include "platform/CommandLine.h"
+#include "platform/PathText.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 

@@ -9,6 +9,7 @@
 //   EINVAL on a seek, a negative position -> 131
 //   EIO -> 1117 (device I/O error)      EFBIG, EOVERFLOW -> 223 (file too large)
 //   any other errno e -> 1000 + e, which no message of the table uses.
+// The numbers are those of PlatformError.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -18,8 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "report/PathText.h"
-#include "report/Platform.h"
+#include "platform/PathText.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 
@@ -53,12 +54,12 @@ int MapErrno(int error) {
   case EINVAL:
     return kErrNegativeSeek;
   case EIO:
-    return 1117;
+    return kErrDeviceIo;
   case EFBIG:
   case EOVERFLOW:
-    return 223;
+    return kErrFileTooLarge;
   default:
-    return 1000 + error;
+    return kErrOtherErrno + error;
   }
 }
 
