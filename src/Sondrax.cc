@@ -199,9 +199,7 @@ void WriteQuotedFileName() {
 }
 
 void OpenInput(const std::string& argument) {
-  if (PlatformFullPath(argument, &Run.FileName) != 0) {
-    Run.FileName = argument;
-  }
+  Run.FileName = FullPathOf(argument);
   if (OpenForReading(File(), Run.FileName) != 0) {
     // A run that could not read its file must not report success.
     WriteText("*ERROR*: Could not open ");
@@ -626,12 +624,10 @@ int RunSondrax(const std::vector<std::string>& args) {
   } catch (const RunEnded& ended) {
     exit_code = ended.ExitCode;
   }
-  if (InputFile.Open) {
-    // A stop leaves the file open; the process's end would release it, a run in a test or
-    // fuzzer must do so itself.
-    InputFile.Open = false;
-    (void)Platform.Close(InputFile.Handle);
-  }
+  // A stop leaves the file open; the process's end would release it, a run in a test or
+  // fuzzer must do so itself. The run's result stands: a failing close is not reported.
+  CloseInput(InputFile);
+  IoError = 0;
   return exit_code;
 }
 

@@ -41,7 +41,8 @@ bool IsMemory(FileHandle handle) { return Fake.UseMemory && handle == kMemoryHan
 // "C:\memory\input.wav" on the current drive.
 bool IsMemoryFileName(const std::string& path) {
   std::string full;
-  return path == kMemoryFileName || (PlatformFullPath(kMemoryFileName, &full) == 0 && path == full);
+  return path == kMemoryFileName ||
+         (PlatformDefaults().FullPath(kMemoryFileName, &full) == 0 && path == full);
 }
 
 int FakeOpenRead(const std::string& path, FileHandle* handle) {
@@ -187,9 +188,20 @@ TerminalCharset FakeCharset() { return Fake.Options.Charset; }
 // The fake terminal is a UTF-8 terminal whose user texts are UTF-8 too, on every platform.
 std::string FakeUserTextUtf8(std::string_view text) { return std::string(text); }
 
-constexpr PlatformCalls kFakeCalls = {FakeOpenRead, FakeRead,    FakeSeek,
-                                      FakeFileSize, FakeClose,   FakeStreamType,
-                                      FakeWrite,    FakeCharset, FakeUserTextUtf8};
+// The fake's own entries; the command line, paths and start-up are the platform's.
+PlatformCalls FakeCalls() {
+  PlatformCalls calls = PlatformDefaults();
+  calls.OpenRead = FakeOpenRead;
+  calls.Read = FakeRead;
+  calls.Seek = FakeSeek;
+  calls.FileSize = FakeFileSize;
+  calls.Close = FakeClose;
+  calls.StreamType = FakeStreamType;
+  calls.Write = FakeWrite;
+  calls.Charset = FakeCharset;
+  calls.UserTextUtf8 = FakeUserTextUtf8;
+  return calls;
+}
 
 void Install(const FakeOptions& options, RunResult* result, const MemoryFile* file) {
   Fake = FakeState{};
@@ -199,7 +211,7 @@ void Install(const FakeOptions& options, RunResult* result, const MemoryFile* fi
   if (file != nullptr) {
     Fake.File = *file;
   }
-  Platform = kFakeCalls;
+  Platform = FakeCalls();
   FileWork = FileWorkRec{0, options.WorkLimit};
 }
 

@@ -20,8 +20,8 @@ namespace {
 TEST(PosixModuleName, IsTheRunningFilesNameWhateverArgvZeroSays) {
   char name[] = "/elsewhere/renamed";
   char* argv[] = {name, nullptr};
-  ASSERT_EQ(PlatformArguments(1, argv).size(), 1u);
-  EXPECT_EQ(PlatformModuleName(), "sondrax_tests");
+  ASSERT_EQ(PlatformDefaults().Arguments(1, argv).size(), 1u);
+  EXPECT_EQ(PlatformDefaults().ModuleName(), "sondrax_tests");
 }
 
 TEST(PosixModuleName, WithoutProcItIsTheNameTheProgramWasStartedBy) {

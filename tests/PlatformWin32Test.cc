@@ -113,13 +113,13 @@ std::string CurrentDirectory() {
 
 TEST(Win32FullPath, RelativeNamesJoinTheCurrentDirectory) {
   std::string full;
-  ASSERT_EQ(PlatformFullPath("sub/../x y.wav", &full), 0);
+  ASSERT_EQ(PlatformDefaults().FullPath("sub/../x y.wav", &full), 0);
   std::string expected = CurrentDirectory();
   if (expected.back() != '\\') {
     expected += '\\';
   }
   EXPECT_EQ(full, expected + "x y.wav");
-  ASSERT_EQ(PlatformFullPath("C:\\a\\.\\b\\..\\c.wav", &full), 0);
+  ASSERT_EQ(PlatformDefaults().FullPath("C:\\a\\.\\b\\..\\c.wav", &full), 0);
   EXPECT_EQ(full, "C:\\a\\c.wav");
 }
 
@@ -129,7 +129,7 @@ TEST(Win32FullPath, LongPathsAreNeverCut) {
     const std::string name = "C:\\" + std::string(length - 7, 'x') + ".wav";
     ASSERT_EQ(name.size(), length);
     std::string full;
-    const int status = PlatformFullPath(name, &full);
+    const int status = PlatformDefaults().FullPath(name, &full);
     if (length < MAX_PATH) {
       EXPECT_EQ(status, 0);
     }
@@ -153,8 +153,8 @@ TEST(Win32Module, NameIsTheTextAfterTheLastBackslash) {
   const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
   ASSERT_GT(length, 0u);
   const std::string whole(path, length);
-  EXPECT_EQ(PlatformModuleName(), whole.substr(whole.rfind('\\') + 1));
-  EXPECT_EQ(PlatformModuleName(), "sondrax_tests.exe");
+  EXPECT_EQ(PlatformDefaults().ModuleName(), whole.substr(whole.rfind('\\') + 1));
+  EXPECT_EQ(PlatformDefaults().ModuleName(), "sondrax_tests.exe");
 }
 
 // ---- The file name on a console -----------------------------------------------------------
@@ -163,17 +163,17 @@ TEST(Win32UserText, AnsiNamesBecomeUtf8WithoutC1Codes) {
   if (GetACP() != 1252) {
     GTEST_SKIP() << "the names are spelt in code page 1252";
   }
-  EXPECT_EQ(PlatformUserTextUtf8("C:\\M\xFCller \x80.wav"), "C:\\Müller €.wav");
+  EXPECT_EQ(PlatformDefaults().UserTextUtf8("C:\\M\xFCller \x80.wav"), "C:\\Müller €.wav");
   // Code page 1252 gives these five bytes the code points of C1 controls (0x90 is DCS, 0x9D
   // is OSC); 0x9B is a letter there, not CSI.
-  EXPECT_EQ(PlatformUserTextUtf8("\x81\x8D\x8F\x90\x9D\x9B"), "?????›");
+  EXPECT_EQ(PlatformDefaults().UserTextUtf8("\x81\x8D\x8F\x90\x9D\x9B"), "?????›");
   // Control bytes stay: the output layer shows them as their glyphs.
   const std::string controls(
       "a\x1B[0m\x00"
       "b",
       7);
-  EXPECT_EQ(PlatformUserTextUtf8(controls), controls);
-  EXPECT_EQ(PlatformUserTextUtf8(""), "");
+  EXPECT_EQ(PlatformDefaults().UserTextUtf8(controls), controls);
+  EXPECT_EQ(PlatformDefaults().UserTextUtf8(""), "");
 }
 
 // ---- Standard output ----------------------------------------------------------------------
@@ -305,7 +305,7 @@ TEST(Win32FloatingPoint, StartupGivesA64BitSignificandAndRoundingToNearestEven) 
   const std::uint16_t saved = ControlWord();
   // What a thread of a bare Windows starts with (53-bit significand), rounding upwards.
   SetControlWord(0x0A7F);
-  PlatformStartup();
+  PlatformDefaults().Startup();
   const std::uint16_t control = ControlWord();
   volatile long double one = 1.0L;
   volatile long double odd = 1.0L + 0x1p-63L;
@@ -336,7 +336,7 @@ std::string Quoted(const std::string& text) {
 // program splits the raw command line itself. A null standard output is a closed one.
 test::RunResult RunExe(const std::string& arguments, bool with_stdout = true) {
   std::string exe;
-  EXPECT_EQ(PlatformFullPath(SONDRAX_BINARY, &exe), 0);
+  EXPECT_EQ(PlatformDefaults().FullPath(SONDRAX_BINARY, &exe), 0);
   std::string command_line = Quoted(exe) + " " + arguments;
   const std::string out_path = test::TempPath("exe_stdout.txt");
   const std::string err_path = test::TempPath("exe_stderr.txt");
@@ -616,7 +616,7 @@ TEST_F(Console, AFailingConsoleWriteEndsTheRunWithTheErrorText) {
 // output and standard error are the console's screen. Returns its exit code.
 int RunInConsole(const std::string& arguments) {
   std::string exe;
-  EXPECT_EQ(PlatformFullPath(SONDRAX_BINARY, &exe), 0);
+  EXPECT_EQ(PlatformDefaults().FullPath(SONDRAX_BINARY, &exe), 0);
   std::string command_line = Quoted(exe) + " " + arguments;
   SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   const HANDLE screen =

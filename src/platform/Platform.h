@@ -42,43 +42,6 @@ enum PlatformError : int {
   kErrOtherErrno = 1000,
 };
 
-/// Opens an existing file for reading only, sharing read and write with other programs.
-/// Never creates, truncates or writes. Anything but a regular file (directory, FIFO, device)
-/// fails, and opening a FIFO never blocks. Returns 0 and sets *handle, or an error number.
-int PlatformOpenRead(const std::string& path, FileHandle* handle);
-
-/// One read attempt of up to `count` bytes at the platform's position. Sets *got to the bytes
-/// delivered (0 at the end of the file); fewer than asked is not an error. Returns 0 or an
-/// error number. The file layer loops; an interrupted call is retried inside.
-int PlatformRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* got);
-
-/// Sets the platform's absolute position. A position past the end is accepted and does not
-/// extend the file; a negative one returns 131.
-int PlatformSeek(FileHandle handle, std::int64_t position);
-
-/// The file's full length in bytes, asked afresh.
-int PlatformFileSize(FileHandle handle, std::int64_t* size);
-
-/// Releases the handle.
-int PlatformClose(FileHandle handle);
-
-/// The absolute form of `name`: relative names are joined to the current directory, "." and
-/// ".." resolved textually; the file need not exist. Returns 0 or an error number.
-int PlatformFullPath(const std::string& name, std::string* full_path);
-
-/// The file name of the running program, without its directory.
-std::string PlatformModuleName();
-
-/// The program's arguments, program name first, by the platform's own rules (POSIX: argv as
-/// given; Windows: the raw command line split). Empty arguments are kept; the caller counts.
-std::vector<std::string> PlatformArguments(int argc, char** argv);
-
-/// One-time process set-up before the run: on POSIX a closed pipe must come back as an
-/// error from write() instead of killing the process.
-void PlatformStartup();
-
-// ---- Standard output and standard error -------------------------------------------------
-
 /// What a standard stream is connected to.
 enum class StreamKind {
   kFileOrPipe,  // bytes are collected in the report buffer until it is full
@@ -88,51 +51,67 @@ enum class StreamKind {
 
 /// What a terminal can display; decides how code page 437 bytes are shown on it.
 enum class TerminalCharset {
-  kUtf8,  // a UTF-8 terminal, or a Windows console (written as UTF-16 by PlatformWrite)
+  kUtf8,  // a UTF-8 terminal, or a Windows console (written as UTF-16 by Write)
   kOther,
   kCp437,  // a console that shows code page 437 bytes itself
 };
 
-/// Returns 0 and sets *kind for standard stream 1 (output) or 2 (error), or an error number
-/// when the stream is not usable (closed).
-int PlatformStreamType(int stream, StreamKind* kind);
-
-/// One write attempt to stream 1 or 2. Sets *written (may be fewer than count). Returns 0 or
-/// an error number. Interrupted calls are retried inside. On Windows a stream that is a
-/// console takes UTF-8 text, which it shows whatever the console's code page.
-int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t* written);
-
-/// The character set a terminal shows: from the locale settings on POSIX; on Windows a
-/// console always takes UTF-8 (see PlatformWrite).
-TerminalCharset PlatformCharset();
-
-/// A text the user gave the program (the file name) in UTF-8, for a terminal of charset kUtf8:
-/// on POSIX its bytes are the terminal's own already and come back unchanged; on Windows they
-/// are in the ANSI code page and are converted.
-std::string PlatformUserTextUtf8(std::string_view text);
-
-// ---- The table of platform calls --------------------------------------------------------
-
-/// Every system call the report makes on its input file and its standard streams, in one
-/// table, so that tests and the fuzzer can replace them: a file held in memory, a read that
-/// fails, a file that shrinks, a full disk, a closed pipe, a terminal. Each entry starts as
-/// the platform function of the same name above.
+/// Every call the program makes on the operating system, in one table: its input file, its
+/// standard streams, its command line, paths and name. Tests and the fuzzer replace the table
+/// with one of their own (a file held in memory, a read that fails, a file that shrinks, a full
+/// disk, a closed pipe, a terminal). Every entry returns 0 or an error number unless it says
+/// otherwise.
 struct PlatformCalls {
+  /// Opens an existing file for reading only, sharing read and write with other programs.
+  /// Never creates, truncates or writes. Anything but a regular file (directory, FIFO, device)
+  /// fails, and opening a FIFO never blocks. Sets *handle.
   int (*OpenRead)(const std::string& path, FileHandle* handle);
+  /// One read attempt of up to `count` bytes at the platform's position. Sets *got to the
+  /// bytes delivered (0 at the end of the file); fewer than asked is not an error. The file
+  /// layer loops; an interrupted call is retried inside.
   int (*Read)(FileHandle handle, void* buffer, std::size_t count, std::size_t* got);
+  /// Sets the platform's absolute position. A position past the end is accepted and does not
+  /// extend the file; a negative one returns 131.
   int (*Seek)(FileHandle handle, std::int64_t position);
+  /// The file's full length in bytes, asked afresh.
   int (*FileSize)(FileHandle handle, std::int64_t* size);
+  /// Releases the handle.
   int (*Close)(FileHandle handle);
+
+  /// Sets *kind for standard stream 1 (output) or 2 (error); an error number when the stream
+  /// is not usable (closed).
   int (*StreamType)(int stream, StreamKind* kind);
+  /// One write attempt to stream 1 or 2. Sets *written (may be fewer than count).
+  /// Interrupted calls are retried inside. On Windows a stream that is a console takes UTF-8
+  /// text, which it shows whatever the console's code page.
   int (*Write)(int stream, const void* bytes, std::size_t count, std::size_t* written);
+  /// The character set a terminal shows: from the locale settings on POSIX; on Windows a
+  /// console always takes UTF-8 (see Write).
   TerminalCharset (*Charset)();
+  /// A text the user gave the program (the file name) in UTF-8, for a terminal of charset
+  /// kUtf8: on POSIX its bytes are the terminal's own already and come back unchanged; on
+  /// Windows they are in the ANSI code page and are converted.
   std::string (*UserTextUtf8)(std::string_view text);
+
+  /// The absolute form of `name`: relative names are joined to the current directory, "."
+  /// and ".." resolved textually; the file need not exist.
+  int (*FullPath)(const std::string& name, std::string* full_path);
+  /// The file name of the running program, without its directory.
+  std::string (*ModuleName)();
+  /// The program's arguments, program name first, by the platform's own rules (POSIX: argv
+  /// as given; Windows: the raw command line split). Empty arguments are kept; the caller
+  /// counts.
+  std::vector<std::string> (*Arguments)(int argc, char** argv);
+  /// One-time process set-up before the run: on POSIX a closed pipe must come back as an
+  /// error from write() instead of killing the process.
+  void (*Startup)();
 };
 
-/// The table in force.
+/// The table in force; it starts as the platform's own.
 extern PlatformCalls Platform;
 
-/// The platform's own table, for restoring after a test.
+/// The platform's own table (defined by the one platform layer that is built), for restoring
+/// after a test.
 const PlatformCalls& PlatformDefaults();
 
 }  // namespace sondrax

@@ -65,8 +65,6 @@ int MapErrno(int error) {
 
 int Fd(FileHandle handle) { return static_cast<int>(handle); }
 
-}  // namespace
-
 int PlatformStreamType(int stream, StreamKind* kind) {
   struct stat info;
   if (fstat(stream, &info) != 0) {
@@ -94,8 +92,6 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
   }
 }
 
-namespace {
-
 bool NamesUtf8(const char* value) {
   std::string text(value);
   for (char& c : text) {
@@ -108,7 +104,6 @@ bool NamesUtf8(const char* value) {
 
 // The locale's character set as the C library would choose it, without loading any locale
 // file: the first of LC_ALL, LC_CTYPE and LANG that is set and not empty decides.
-}  // namespace
 
 TerminalCharset PlatformCharset() {
   for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
@@ -202,11 +197,7 @@ int PlatformFullPath(const std::string& name, std::string* full_path) {
   return 0;
 }
 
-namespace {
-
 std::string ProgramName;  // argv[0], kept by PlatformArguments
-
-}  // namespace
 
 std::string PlatformModuleName() {
   char path[4096];
@@ -231,5 +222,17 @@ std::vector<std::string> PlatformArguments(int argc, char** argv) {
 }
 
 void PlatformStartup() { signal(SIGPIPE, SIG_IGN); }
+
+constexpr PlatformCalls kPlatformCalls = {
+    PlatformOpenRead,   PlatformRead,      PlatformSeek,    PlatformFileSize,     PlatformClose,
+    PlatformStreamType, PlatformWrite,     PlatformCharset, PlatformUserTextUtf8, PlatformFullPath,
+    PlatformModuleName, PlatformArguments, PlatformStartup,
+};
+
+}  // namespace
+
+PlatformCalls Platform = kPlatformCalls;
+
+const PlatformCalls& PlatformDefaults() { return kPlatformCalls; }
 
 }  // namespace sondrax

@@ -12,6 +12,8 @@
 // bytes it asks for and nothing more, whatever the file's length. A host reports a failure by
 // throwing; its error name becomes the program's error number here (HostError). Positions are held
 // here, so the host's reads need no state; they travel as doubles, exact up to 2^53.
+#include "platform/PlatformWeb.h"
+
 #include <emscripten.h>
 
 #include <map>
@@ -88,12 +90,13 @@ int HostError() {
   return kErrDeviceIo;
 }
 
+// Whether the streams reach the host as a terminal shows them (PlatformWebShownOnTerminal).
+bool ShownOnTerminal = false;
+
 // The position of each open input, by the host's id.
 std::map<FileHandle, std::int64_t> Positions;
 
 constexpr std::size_t kLargestRead = 1 << 30;
-
-}  // namespace
 
 int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   const int id = HostOpen(path.c_str());
@@ -173,13 +176,14 @@ std::vector<std::string> PlatformArguments(int argc, char** argv) {
 
 void PlatformStartup() {}
 
-// The host collects both streams as bytes, as a file or a pipe would: the page shows the code
-// page 437 bytes itself and can save them unchanged.
+// The host collects both streams as bytes, as a file or a pipe would: the page can save the
+// code page 437 bytes unchanged. Shown on a terminal, they are what a UTF-8 terminal receives:
+// the glyphs a console shows, and bytes from the file never acting as control codes.
 int PlatformStreamType(int stream, StreamKind* kind) {
   if (stream != 1 && stream != 2) {
     return kErrInvalidHandle;
   }
-  *kind = StreamKind::kFileOrPipe;
+  *kind = ShownOnTerminal ? StreamKind::kTerminal : StreamKind::kFileOrPipe;
   return 0;
 }
 
@@ -199,9 +203,25 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
   return 0;
 }
 
-TerminalCharset PlatformCharset() { return TerminalCharset::kOther; }
+TerminalCharset PlatformCharset() {
+  return ShownOnTerminal ? TerminalCharset::kUtf8 : TerminalCharset::kOther;
+}
 
 // The page hands the file's name over as UTF-8, which is what a terminal of kUtf8 takes.
 std::string PlatformUserTextUtf8(std::string_view text) { return std::string(text); }
+
+constexpr PlatformCalls kPlatformCalls = {
+    PlatformOpenRead,   PlatformRead,      PlatformSeek,    PlatformFileSize,     PlatformClose,
+    PlatformStreamType, PlatformWrite,     PlatformCharset, PlatformUserTextUtf8, PlatformFullPath,
+    PlatformModuleName, PlatformArguments, PlatformStartup,
+};
+
+}  // namespace
+
+PlatformCalls Platform = kPlatformCalls;
+
+void PlatformWebShownOnTerminal(bool shown) { ShownOnTerminal = shown; }
+
+const PlatformCalls& PlatformDefaults() { return kPlatformCalls; }
 
 }  // namespace sondrax

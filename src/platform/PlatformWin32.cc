@@ -91,8 +91,6 @@ int WriteConsoleText(int stream, HANDLE console, const void* bytes, std::size_t 
   return 0;
 }
 
-}  // namespace
-
 // A character device is a console or another device such as the null device. Only a console
 // has a person watching: it gets the report's glyphs as text (see PlatformWrite), and bytes
 // from the input file are kept from acting on it as control codes. The null device gets the
@@ -172,8 +170,6 @@ std::string PlatformUserTextUtf8(std::string_view text) {
   return utf8;
 }
 
-namespace {
-
 // CharNextA with the signature the command line splitter steps with.
 const char* NextAnsiChar(const char* at) { return CharNextA(at); }
 
@@ -182,8 +178,6 @@ const char* NextAnsiChar(const char* at) { return CharNextA(at); }
 // before the division, so an unmasked exception could only ever fire inside library code
 // (a NaN compared by the C runtime, say), where it would end the process without a report.
 constexpr std::uint16_t kFloatingPointControl = 0x133F;
-
-}  // namespace
 
 int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -295,5 +289,17 @@ void PlatformStartup() {
   const std::uint16_t control = kFloatingPointControl;
   __asm__ volatile("fldcw %0" : : "m"(control));
 }
+
+constexpr PlatformCalls kPlatformCalls = {
+    PlatformOpenRead,   PlatformRead,      PlatformSeek,    PlatformFileSize,     PlatformClose,
+    PlatformStreamType, PlatformWrite,     PlatformCharset, PlatformUserTextUtf8, PlatformFullPath,
+    PlatformModuleName, PlatformArguments, PlatformStartup,
+};
+
+}  // namespace
+
+PlatformCalls Platform = kPlatformCalls;
+
+const PlatformCalls& PlatformDefaults() { return kPlatformCalls; }
 
 }  // namespace sondrax

@@ -236,6 +236,14 @@ void CloseInput(InputFileRec& file) {
   }
 }
 
+std::string FullPathOf(const std::string& name) {
+  std::string full_path;
+  if (Platform.FullPath(name, &full_path) != 0) {
+    return name;
+  }
+  return full_path;
+}
+
 std::string IoErrorMessage(std::int32_t code) {
   switch (code) {
   case kErrFileNotFound:
@@ -313,7 +321,7 @@ void WriteErrorText(std::string_view class_name, std::string_view message, std::
   std::string text = "Exception ";
   text += class_name;
   text += " in Modul ";
-  text += PlatformModuleName();
+  text += Platform.ModuleName();
   text += " bei ";
   text += HexLocation(location);
   text += ".\r\n";

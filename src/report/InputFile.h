@@ -70,8 +70,13 @@ void SeekTo(InputFileRec& file, std::int64_t position);
 /// How many zero bytes follow from the position on, up to the end of the file; the
 /// position does not move. IoError: the platform's code when a read fails.
 std::int64_t ZeroRunLength(InputFileRec& file);
-/// Closes the file. IoError: the platform's code on failure.
+/// Closes the file; nothing happens when it is not open. IoError: the platform's code on
+/// failure.
 void CloseInput(InputFileRec& file);
+
+/// The full path under which `name` is opened and shown: the platform's absolute form of it,
+/// or `name` itself where the platform cannot make one.
+std::string FullPathOf(const std::string& name);
 
 /// The message that belongs to an I/O error number ("Datei nicht gefunden" ...), in code
 /// page 437 bytes; "E/A-Fehler n" for numbers without a text of their own.
