@@ -52,7 +52,7 @@ TEST(Win32Open, AFileHeldOpenForWritingByAnotherProgramCanStillBeRead) {
   const std::string path = test::WriteTempFile("held_open.wav", PcmBytes());
   const HANDLE writer = OpenOther(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  const auto result = test::RunCapture({"sondrax", path});
+  const auto result = test::RunWithSystemFiles({"sondrax", path});
   CloseHandle(writer);
   EXPECT_EQ(result.Out, PcmReport());
   EXPECT_EQ(result.Code, 0);
@@ -65,7 +65,7 @@ TEST(Win32Open, AFileLockedByAnotherProgramGivesTheOpenError) {
   InputFileRec file;
   EXPECT_EQ(OpenForReading(file, path), 32);  // ERROR_SHARING_VIOLATION
   EXPECT_FALSE(file.Open);
-  const auto result = test::RunCapture({"sondrax", path});
+  const auto result = test::RunWithSystemFiles({"sondrax", path});
   CloseHandle(locker);
   EXPECT_EQ(result.Out, OpenError(path));
   EXPECT_EQ(result.Err, "");
@@ -77,7 +77,7 @@ TEST(Win32Open, ReadingNeverWritesTheFile) {
   const std::string path = test::WriteTempFile("read_only_share.wav", PcmBytes());
   const HANDLE reader = OpenOther(path, GENERIC_READ, FILE_SHARE_READ);
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-  const auto result = test::RunCapture({"sondrax", path});
+  const auto result = test::RunWithSystemFiles({"sondrax", path});
   CloseHandle(reader);
   EXPECT_EQ(result.Code, 0);
   EXPECT_EQ(test::ReadFile(path), PcmBytes());
@@ -92,8 +92,8 @@ TEST(Win32Open, DirectoriesAndDevicesAreNotFiles) {
   EXPECT_EQ(OpenForReading(file, dir), kErrAccessDenied);
   EXPECT_EQ(OpenForReading(file, "NUL"), kErrAccessDenied);
   EXPECT_FALSE(file.Open);
-  EXPECT_EQ(test::RunCapture({"sondrax", dir}).Out, OpenError(dir));
-  EXPECT_EQ(test::RunCapture({"sondrax", "nul"}).Out, OpenError("\\\\.\\nul"));
+  EXPECT_EQ(test::RunWithSystemFiles({"sondrax", dir}).Out, OpenError(dir));
+  EXPECT_EQ(test::RunWithSystemFiles({"sondrax", "nul"}).Out, OpenError("\\\\.\\nul"));
 }
 
 TEST(Win32Open, MissingFilesAndPathsKeepTheSystemsNumbers) {
@@ -143,7 +143,7 @@ TEST(Win32FullPath, LongPathsAreNeverCut) {
   }
   // The open error shows the whole name.
   const std::string long_name = test::TempPath(std::string(300, 'L') + ".wav");
-  EXPECT_EQ(test::RunCapture({"sondrax", long_name}).Out, OpenError(long_name));
+  EXPECT_EQ(test::RunWithSystemFiles({"sondrax", long_name}).Out, OpenError(long_name));
 }
 
 // ---- Module name --------------------------------------------------------------------------

@@ -199,7 +199,7 @@ std::string FatalText(const std::string& class_name, const std::string& message,
 }
 
 std::string FatalText(const std::string& class_name, const std::string& message) {
-  return FatalText(class_name, message, PlatformDefaults().ModuleName());
+  return FatalText(class_name, message, kFakeModuleName);
 }
 
 RunResult RunBinary(const std::string& arguments_and_redirections) {

@@ -98,7 +98,7 @@ std::string MaskLocation(const std::string& err);
 /// XXXXXXXX.", the message (with its closing point) and an empty line, each ending in CR LF.
 std::string FatalText(const std::string& class_name, const std::string& message,
                       const std::string& module);
-/// The same for the program running the report in-process.
+/// The same for the program running the report in-process, on the fake platform.
 std::string FatalText(const std::string& class_name, const std::string& message);
 
 /// Runs the built executable through /bin/sh with `shell_tail` appended to its name (for

@@ -40,6 +40,9 @@ enum PlatformError : int {
   // A POSIX error without a number of this family becomes kErrOtherErrno + errno, which no
   // message of the table uses.
   kErrOtherErrno = 1000,
+  // The in-memory platform of the tests and the fuzz target (testing/): a run made more calls
+  // on its file than the file's length allows.
+  kErrCallLimit = 9998,
 };
 
 /// What a standard stream is connected to.

@@ -9,22 +9,11 @@
 
 namespace sondrax {
 
-FileWorkRec FileWork;
-
 namespace {
 
 // The window's bytes. Kept apart from the run's records, which a run starts by zeroing: the
 // window's contents only count as far as InputFileRec::WindowBytes says.
 unsigned char Window[WindowMax];
-
-// One more file operation; false (with IoError set) once the work limit is passed.
-bool CountOperation() {
-  if (FileWork.Limit != 0 && ++FileWork.Operations > FileWork.Limit) {
-    IoError = WorkLimitError;
-    return false;
-  }
-  return true;
-}
 
 bool InWindow(const InputFileRec& file, std::int64_t position) {
   return position >= file.WindowStart &&
@@ -131,9 +120,6 @@ void ReadExact(InputFileRec& file, void* dest, std::int32_t count) {
     // The report sections never ask for a negative count; one would be a fault of the program.
     std::abort();
   }
-  if (!CountOperation()) {
-    return;
-  }
   auto* out = static_cast<unsigned char*>(dest);
   auto wanted = static_cast<std::size_t>(count);
   while (wanted > 0) {
@@ -156,20 +142,11 @@ void ReadExact(InputFileRec& file, void* dest, std::int32_t count) {
   }
 }
 
-std::int64_t CurrentPos(InputFileRec& file) {
-  (void)CountOperation();
-  return file.Position;
-}
+std::int64_t CurrentPos(InputFileRec& file) { return file.Position; }
 
-std::int64_t TotalSize(InputFileRec& file) {
-  (void)CountOperation();
-  return file.Length;
-}
+std::int64_t TotalSize(InputFileRec& file) { return file.Length; }
 
 bool AtEnd(InputFileRec& file) {
-  if (!CountOperation()) {
-    return true;
-  }
   if (file.Position < file.Length) {
     return false;
   }
@@ -186,9 +163,6 @@ bool AtEnd(InputFileRec& file) {
 }
 
 void SeekTo(InputFileRec& file, std::int64_t position) {
-  if (!CountOperation()) {
-    return;
-  }
   if (position < 0) {
     IoError = kErrNegativeSeek;
     return;
@@ -197,9 +171,6 @@ void SeekTo(InputFileRec& file, std::int64_t position) {
 }
 
 std::int64_t ZeroRunLength(InputFileRec& file) {
-  if (!CountOperation()) {
-    return 0;
-  }
   std::int64_t at = file.Position;
   for (;;) {
     if (!WindowAt(file, at) || file.WindowBytes == 0) {

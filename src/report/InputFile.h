@@ -35,16 +35,6 @@ struct InputFileRec {
   std::int64_t PlatformPosition = 0;  // the platform's own position; -1 when unknown
 };
 
-/// The work of a run on its file: every file operation counts one. Tests and the fuzzer set
-/// a limit to prove that every walk ends; past it each operation fails with the error
-/// `WorkLimitError`. A limit of 0 means none (the program's own runs).
-struct FileWorkRec {
-  std::uint64_t Operations = 0;
-  std::uint64_t Limit = 0;
-};
-extern FileWorkRec FileWork;
-inline constexpr int WorkLimitError = 9999;
-
 /// The smallest and the largest window. A fill that continues where the last one ended
 /// doubles the window, up to the largest; a fill anywhere else starts with the smallest.
 inline constexpr std::size_t WindowMin = std::size_t{16} * 1024;
