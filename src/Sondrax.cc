@@ -532,7 +532,6 @@ void InfoItems() {
 void ListSection() {
   ListChunkRec& list = Run.ListChunk;
   do {
-    std::memset(list.Bytes, 0xFA, 4);
     WriteText(Label("\xFE LIST              : "));
     EndWrite();
     CheckIo();

@@ -1,6 +1,6 @@
 // The Windows platform layer: the open's access and sharing, full paths, the module name,
 // standard output through GetStdHandle / GetFileType / WriteFile, what a console shows on
-// every code page, the floating-point setting, and the real executable started with a raw
+// every code page, and the real executable started with a raw
 // command line of the test's choosing.
 #ifdef _WIN32
 
@@ -8,7 +8,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -288,38 +287,6 @@ TEST_F(StandardHandles, AReaderThatGoesAwayFailsTheNextHandOver) {
   EXPECT_TRUE(text.find("\r\nE/A-Fehler 109.\r\n") != std::string::npos ||
               text.find("\r\nE/A-Fehler 232.\r\n") != std::string::npos)
       << text;
-}
-
-// ---- Floating point -----------------------------------------------------------------------
-
-std::uint16_t ControlWord() {
-  std::uint16_t control = 0;
-  __asm__ volatile("fnstcw %0" : "=m"(control));
-  return control;
-}
-
-void SetControlWord(std::uint16_t control) { __asm__ volatile("fldcw %0" : : "m"(control)); }
-
-TEST(Win32FloatingPoint, StartupGivesA64BitSignificandAndRoundingToNearestEven) {
-  static_assert(LDBL_MANT_DIG == 64);
-  const std::uint16_t saved = ControlWord();
-  // What a thread of a bare Windows starts with (53-bit significand), rounding upwards.
-  SetControlWord(0x0A7F);
-  PlatformDefaults().Startup();
-  const std::uint16_t control = ControlWord();
-  volatile long double one = 1.0L;
-  volatile long double odd = 1.0L + 0x1p-63L;
-  volatile long double half_ulp = 0x1p-64L;
-  const long double last_bit = one + 0x1p-63L;  // lost with a 53-bit significand
-  const long double tie_low = one + half_ulp;   // a tie: to the even neighbour, 1
-  const long double tie_high = odd + half_ulp;  // a tie: to the even neighbour, 1 + 2^-62
-  SetControlWord(saved);
-
-  EXPECT_EQ(control & 0x0F00, 0x0300);  // 64-bit significand, round to nearest even
-  EXPECT_EQ(control & 0x003F, 0x003F);  // no exception can trap inside library code
-  EXPECT_EQ(last_bit, 1.0L + 0x1p-63L);
-  EXPECT_EQ(tie_low, 1.0L);
-  EXPECT_EQ(tie_high, 1.0L + 0x1p-62L);
 }
 
 // ---- The real executable ------------------------------------------------------------------

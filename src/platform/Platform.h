@@ -54,9 +54,8 @@ enum class StreamKind {
 
 /// What a terminal can display; decides how code page 437 bytes are shown on it.
 enum class TerminalCharset {
-  kUtf8,  // a UTF-8 terminal, or a Windows console (written as UTF-16 by Write)
-  kOther,
-  kCp437,  // a console that shows code page 437 bytes itself
+  kUtf8,   // a UTF-8 terminal, or a Windows console (written as UTF-16 by Write)
+  kOther,  // an 8-bit terminal, which may take 0x80 to 0x9F as control codes
 };
 
 /// Every call the program makes on the operating system, in one table: its input file, its

@@ -173,12 +173,6 @@ std::string PlatformUserTextUtf8(std::string_view text) {
 // CharNextA with the signature the command line splitter steps with.
 const char* NextAnsiChar(const char* at) { return CharNextA(at); }
 
-// Precision control 64-bit significand (bits 8-9 = 11), rounding to nearest even (bits
-// 10-11 = 00), and every exception masked. The play time's division faults are tested for
-// before the division, so an unmasked exception could only ever fire inside library code
-// (a NaN compared by the C runtime, say), where it would end the process without a report.
-constexpr std::uint16_t kFloatingPointControl = 0x133F;
-
 int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -285,10 +279,9 @@ std::vector<std::string> PlatformArguments(int /*argc*/, char** /*argv*/) {
   return SplitCommandLine(GetCommandLineA(), NextAnsiChar);
 }
 
-void PlatformStartup() {
-  const std::uint16_t control = kFloatingPointControl;
-  __asm__ volatile("fldcw %0" : : "m"(control));
-}
+// Nothing to set up: the play time and its digits are integer arithmetic, whatever precision
+// the x87 unit runs with, and the division faults are tested for before the division.
+void PlatformStartup() {}
 
 constexpr PlatformCalls kPlatformCalls = {
     PlatformOpenRead,   PlatformRead,      PlatformSeek,    PlatformFileSize,     PlatformClose,

@@ -68,8 +68,6 @@ void WriteInt64(std::int64_t value, std::int32_t width);
 /// Writes width - length blanks (when positive), then the text.
 void WritePadded(std::string_view text, std::int32_t width,
                  TextSource source = TextSource::kProgram);
-/// Writes the fixed-point rendering of x (see FixedText) right-aligned in width.
-void WriteFixed(double x, std::int32_t width, std::int32_t decimals);
 /// Writes CR LF; on a character device hands the pending bytes over.
 void EndLine();
 /// Ends a statement that leaves the line open; on a character device hands bytes over.
