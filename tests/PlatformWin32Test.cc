@@ -299,39 +299,53 @@ std::string Quoted(const std::string& text) {
   return quoted;
 }
 
-// Starts sondrax.exe with `arguments` appended to its quoted name, exactly as written: the
-// program splits the raw command line itself. A null standard output is a closed one.
-test::RunResult RunExe(const std::string& arguments, bool with_stdout = true) {
-  std::string exe;
-  EXPECT_EQ(PlatformDefaults().FullPath(SONDRAX_BINARY, &exe), 0);
-  std::string command_line = Quoted(exe) + " " + arguments;
-  const std::string out_path = test::TempPath("exe_stdout.txt");
-  const std::string err_path = test::TempPath("exe_stderr.txt");
-  SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const auto create = [&](const std::string& path) {
-    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-  };
-  const HANDLE out = create(out_path);
-  const HANDLE err = create(err_path);
+// Runs `command_line` with these standard output and error handles (inheritable ones) and
+// waits for it; returns its exit code (0xDEAD when it could not start).
+DWORD RunProcess(const std::string& command_line, HANDLE out, HANDLE err, DWORD flags = 0) {
+  std::string line = command_line;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = with_stdout ? out : nullptr;
+  startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process = {};
-  test::RunResult result;
-  if (CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+  DWORD code = 0xDEAD;
+  if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
                      &startup, &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
-    result.Code = static_cast<int>(code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   } else {
     ADD_FAILURE() << "CreateProcessA failed: " << GetLastError();
   }
+  return code;
+}
+
+// A new file that a started process inherits as its standard output or error.
+HANDLE InheritedFile(const std::string& path) {
+  SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// sondrax.exe's quoted full name, then `arguments` exactly as written: the program splits the
+// raw command line itself.
+std::string ExeCommandLine(const std::string& arguments) {
+  std::string exe;
+  EXPECT_EQ(PlatformDefaults().FullPath(SONDRAX_BINARY, &exe), 0);
+  return Quoted(exe) + " " + arguments;
+}
+
+// Starts sondrax.exe with `arguments`. A null standard output is a closed one.
+test::RunResult RunExe(const std::string& arguments, bool with_stdout = true) {
+  const std::string out_path = test::TempPath("exe_stdout.txt");
+  const std::string err_path = test::TempPath("exe_stderr.txt");
+  const HANDLE out = InheritedFile(out_path);
+  const HANDLE err = InheritedFile(err_path);
+  test::RunResult result;
+  result.Code =
+      static_cast<int>(RunProcess(ExeCommandLine(arguments), with_stdout ? out : nullptr, err));
   CloseHandle(out);
   CloseHandle(err);
   result.Out = test::ReadFile(out_path);
@@ -582,29 +596,11 @@ TEST_F(Console, AFailingConsoleWriteEndsTheRunWithTheErrorText) {
 // The real program in the console, started as a command prompt starts it: its standard
 // output and standard error are the console's screen. Returns its exit code.
 int RunInConsole(const std::string& arguments) {
-  std::string exe;
-  EXPECT_EQ(PlatformDefaults().FullPath(SONDRAX_BINARY, &exe), 0);
-  std::string command_line = Quoted(exe) + " " + arguments;
   SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   const HANDLE screen =
       CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   &inherit, OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = screen;
-  startup.hStdError = screen;
-  PROCESS_INFORMATION process = {};
-  DWORD code = 0xDEAD;
-  if (CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                     &startup, &process)) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  } else {
-    ADD_FAILURE() << "CreateProcessA failed: " << GetLastError();
-  }
+  const DWORD code = RunProcess(ExeCommandLine(arguments), screen, screen);
   CloseHandle(screen);
   return static_cast<int>(code);
 }
@@ -634,31 +630,13 @@ TEST(Win32Console, TheConsoleTestsRunInAConsoleOfTheirOwn) {
   char self[MAX_PATH * 4];
   const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
   ASSERT_GT(length, 0u);
-  std::string command_line = Quoted(std::string(self, length)) + " --gtest_filter=Console.*";
+  const std::string command_line = Quoted(std::string(self, length)) + " --gtest_filter=Console.*";
   const std::string out_path = test::TempPath("console_tests.txt");
-  SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const HANDLE out = CreateFileA(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE out = InheritedFile(out_path);
   ASSERT_NE(out, INVALID_HANDLE_VALUE);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out;
-  startup.hStdError = out;
   SetEnvironmentVariableA(kInConsole, "1");
-  PROCESS_INFORMATION process = {};
-  const BOOL started = CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE,
-                                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  const DWORD code = RunProcess(command_line, out, out, CREATE_NO_WINDOW);
   SetEnvironmentVariableA(kInConsole, nullptr);
-  DWORD code = 0xDEAD;
-  if (started) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  } else {
-    ADD_FAILURE() << "CreateProcessA failed: " << GetLastError();
-  }
   CloseHandle(out);
   const std::string report = test::ReadFile(out_path);
   EXPECT_EQ(code, 0u) << report;

@@ -22,6 +22,7 @@ namespace {
 using test::ChunkHeader;
 using test::Cp437;
 using test::Le32;
+using test::Riff;
 
 struct Work {
   test::RunResult Result;
@@ -40,17 +41,6 @@ Work RunCounted(const test::MemoryFile& file) {
 }
 
 Work RunCounted(const std::string& bytes) { return RunCounted(test::MemoryFile{bytes, -1, ""}); }
-
-std::string Fmt() { return ChunkHeader("fmt ", 16) + test::FmtBody(1, 2, 44100, 176400, 4, 16); }
-
-std::string Riff(const std::string& body) {
-  return "RIFF" + Le32(static_cast<std::uint32_t>(4 + body.size())) + "WAVE" + body;
-}
-
-// The file from the start of the LIST cycles: a PCM file whose 4 sample bytes end at byte 52.
-std::string AfterData(const std::string& tail) {
-  return Riff(Fmt() + ChunkHeader("data", 4) + "abcd" + tail);
-}
 
 // The report's last line, without its CR LF (the whole rest when the last line is open).
 std::string LastLine(const std::string& out) {
@@ -110,7 +100,7 @@ void ExpectEnds(const Case& row) {
 TEST(WorkBudget, AWalkOverItsBudgetWouldBeCaught) {
   // Prove the fuse works: with a budget too small for the file, the run is cut off with the
   // fuse's error instead of ending normally.
-  const std::string file = AfterData("");
+  const std::string file = test::PcmThen("");
   test::FakeOptions few_calls;
   few_calls.CallLimit = 2;
   const auto cut = test::RunOnBytes(file, few_calls);
@@ -129,17 +119,20 @@ TEST(WorkBudget, AWalkOverItsBudgetWouldBeCaught) {
 TEST(FormatSearchEnds, NegativeWrappingAndSelfPointingSizes) {
   const std::string fmt_label = "■ fmt               : ";
   const Case rows[] = {
-      {"size -8 points back at its own header", Riff(ChunkHeader("JUNK", 0xFFFFFFF8u) + Fmt()),
-       fmt_label + kNegativeChunk, 0, ""},
-      {"size -1", Riff(ChunkHeader("JUNK", 0xFFFFFFFFu) + Fmt()), fmt_label + kNegativeChunk, 0,
+      {"size -8 points back at its own header",
+       Riff(ChunkHeader("JUNK", 0xFFFFFFF8u) + test::PcmFmtChunk()), fmt_label + kNegativeChunk, 0,
        ""},
-      {"size -20 points before the file's start", Riff(ChunkHeader("JUNK", 0xFFFFFFECu) + Fmt()),
+      {"size -1", Riff(ChunkHeader("JUNK", 0xFFFFFFFFu) + test::PcmFmtChunk()),
        fmt_label + kNegativeChunk, 0, ""},
-      {"size -2^31", Riff(ChunkHeader("JUNK", 0x80000000u) + Fmt()), fmt_label + kNegativeChunk, 0,
+      {"size -20 points before the file's start",
+       Riff(ChunkHeader("JUNK", 0xFFFFFFECu) + test::PcmFmtChunk()), fmt_label + kNegativeChunk, 0,
        ""},
+      {"size -2^31", Riff(ChunkHeader("JUNK", 0x80000000u) + test::PcmFmtChunk()),
+       fmt_label + kNegativeChunk, 0, ""},
       {"a sum past 2^31 - 1 is a seek to a negative position",
-       Riff(ChunkHeader("JUNK", 0x7FFFFFFFu) + Fmt()), fmt_label, 1, kNegativeSeek},
-      {"a sum just below 2^31 lands past the end", Riff(ChunkHeader("JUNK", 0x7FFFFFE0u) + Fmt()),
+       Riff(ChunkHeader("JUNK", 0x7FFFFFFFu) + test::PcmFmtChunk()), fmt_label, 1, kNegativeSeek},
+      {"a sum just below 2^31 lands past the end",
+       Riff(ChunkHeader("JUNK", 0x7FFFFFE0u) + test::PcmFmtChunk()),
        "*ERROR*: Format chunk not found in WAVE file.", 0, ""},
       {"zero sizes to the end of the file", Riff(Repeat(ChunkHeader("JUNK", 0), 200)),
        "*ERROR*: Format chunk not found in WAVE file.", 0, ""},
@@ -156,7 +149,7 @@ TEST(FormatSearchEnds, NegativeWrappingAndSelfPointingSizes) {
 // ---- The fact/data walk ------------------------------------------------------------------
 
 TEST(FactDataWalkEnds, NegativeWrappingAndSelfPointingSizes) {
-  auto file = [](const std::string& walk) { return Riff(Fmt() + walk); };
+  auto file = [](const std::string& walk) { return Riff(test::PcmFmtChunk() + walk); };
   const Case rows[] = {
       {"fact size -8", file(ChunkHeader("fact", 0xFFFFFFF8u) + ChunkHeader("data", 0)),
        kNegativeChunk, 0, ""},
@@ -184,36 +177,43 @@ TEST(FactDataWalkEnds, NegativeWrappingAndSelfPointingSizes) {
 TEST(ListCyclesEnd, NegativeWrappingAndSelfPointingSizes) {
   const std::string absent = "■ LIST              :          ÷";
   const Case rows[] = {
-      {"a chunk of size -8 after the data", AfterData(ChunkHeader("JUNK", 0xFFFFFFF8u)),
+      {"a chunk of size -8 after the data", test::PcmThen(ChunkHeader("JUNK", 0xFFFFFFF8u)),
        "■ LIST              : " + kNegativeChunk, 0, ""},
-      {"a chunk of size -2^31 after the data", AfterData(ChunkHeader("JUNK", 0x80000000u) + "INFO"),
+      {"a chunk of size -2^31 after the data",
+       test::PcmThen(ChunkHeader("JUNK", 0x80000000u) + "INFO"),
        "■ LIST              : " + kNegativeChunk, 0, ""},
       {"a chunk whose end wraps past 2^31 - 1",
-       AfterData(ChunkHeader("JUNK", 0x7FFFFFFFu) + "INFO"), "■ LIST              : ", 1,
+       test::PcmThen(ChunkHeader("JUNK", 0x7FFFFFFFu) + "INFO"), "■ LIST              : ", 1,
        kNegativeSeek},
       // A LIST is never entered backwards: the next cycle starts after its list type.
       {"a LIST of size -8",
-       AfterData(ChunkHeader("LIST", 0xFFFFFFF8u) + "adtl" + ChunkHeader("JUNK", 0)), absent, 0,
+       test::PcmThen(ChunkHeader("LIST", 0xFFFFFFF8u) + "adtl" + ChunkHeader("JUNK", 0)), absent, 0,
        ""},
       {"a LIST of size -2^31",
-       AfterData(ChunkHeader("LIST", 0x80000000u) + "INFO" + ChunkHeader("JUNK", 0)), absent, 0,
+       test::PcmThen(ChunkHeader("LIST", 0x80000000u) + "INFO" + ChunkHeader("JUNK", 0)), absent, 0,
        ""},
       {"LISTs nested in LISTs",
-       AfterData(Repeat(ChunkHeader("LIST", 0x7FFFFFFFu) + "adtl", 50) + ChunkHeader("JUNK", 0)),
+       test::PcmThen(Repeat(ChunkHeader("LIST", 0x7FFFFFFFu) + "adtl", 50) +
+                     ChunkHeader("JUNK", 0)),
        absent, 0, ""},
       {"an INFO LIST smaller than its list type",
-       AfterData(ChunkHeader("LIST", 2) + "INFO" + ChunkHeader("INAM", 2) + "ab"), absent, 0, ""},
+       test::PcmThen(ChunkHeader("LIST", 2) + "INFO" + ChunkHeader("INAM", 2) + "ab"), absent, 0,
+       ""},
       {"INFO items of size 0 to the end",
-       AfterData(ChunkHeader("LIST", 0x7FFFFF00u) + "INFO" + Repeat(ChunkHeader("INAM", 0), 100)),
+       test::PcmThen(ChunkHeader("LIST", 0x7FFFFF00u) + "INFO" +
+                     Repeat(ChunkHeader("INAM", 0), 100)),
        "    ∙ \"INAM\" size   :          0 []", 0, ""},
       {"an INFO item of size -8",
-       AfterData(ChunkHeader("LIST", 20) + "INFO" + ChunkHeader("INAM", 0xFFFFFFF8u) + "abcdefgh"),
+       test::PcmThen(ChunkHeader("LIST", 20) + "INFO" + ChunkHeader("INAM", 0xFFFFFFF8u) +
+                     "abcdefgh"),
        "*ERROR*: Negative INFO item size in WAVE file.", 0, ""},
       {"an INFO item whose end wraps past 2^31 - 1",
-       AfterData(ChunkHeader("LIST", 20) + "INFO" + ChunkHeader("INAM", 0x7FFFFFFFu) + "abcdefgh"),
+       test::PcmThen(ChunkHeader("LIST", 20) + "INFO" + ChunkHeader("INAM", 0x7FFFFFFFu) +
+                     "abcdefgh"),
        "    ∙ \"INAM\" size   : 2147483647 (binary/large)", 1, kNegativeSeek},
       {"an INFO item passed over beyond the end",
-       AfterData(ChunkHeader("LIST", 20) + "INFO" + ChunkHeader("INAM", 0x7FFFFF00u) + "abcdefgh"),
+       test::PcmThen(ChunkHeader("LIST", 20) + "INFO" + ChunkHeader("INAM", 0x7FFFFF00u) +
+                     "abcdefgh"),
        "    ∙ \"INAM\" size   : 2147483392 (binary/large)", 0, ""},
   };
   for (const Case& row : rows) {
@@ -233,23 +233,25 @@ TEST(WorkBudget, EachWalkCostsTheSameForEveryFurtherChunk) {
   const Walk walks[] = {
       {"fmt search over empty chunks",
        [](int n) {
-         return Riff(Repeat(ChunkHeader("JUNK", 0), n) + Fmt() + ChunkHeader("data", 0));
+         return Riff(Repeat(ChunkHeader("JUNK", 0), n) + test::PcmFmtChunk() +
+                     ChunkHeader("data", 0));
        },
        ""},
       {"fact walk over empty chunks",
        [](int n) {
-         return Riff(Fmt() + Repeat(ChunkHeader("fact", 0), n) + ChunkHeader("data", 0));
+         return Riff(test::PcmFmtChunk() + Repeat(ChunkHeader("fact", 0), n) +
+                     ChunkHeader("data", 0));
        },
        " \"fact\" chunk size  :          0"},
       {"LIST search over empty chunks",
-       [](int n) { return AfterData(Repeat(ChunkHeader("JUNK", 0), n)); }, ""},
+       [](int n) { return test::PcmThen(Repeat(ChunkHeader("JUNK", 0), n)); }, ""},
       {"LIST cycles over empty lists",
-       [](int n) { return AfterData(Repeat(ChunkHeader("LIST", 4) + "adtl", n)); },
+       [](int n) { return test::PcmThen(Repeat(ChunkHeader("LIST", 4) + "adtl", n)); },
        " \"LIST\" data type   :       adtl"},
       {"INFO items of size 0",
        [](int n) {
-         return AfterData(ChunkHeader("LIST", static_cast<std::uint32_t>(4 + 8 * n)) + "INFO" +
-                          Repeat(ChunkHeader("INAM", 0), n));
+         return test::PcmThen(ChunkHeader("LIST", static_cast<std::uint32_t>(4 + 8 * n)) + "INFO" +
+                              Repeat(ChunkHeader("INAM", 0), n));
        },
        "    ∙ \"INAM\" size   :          0 []"},
   };
@@ -342,18 +344,19 @@ TEST(WorkBudget, LongWalksCostFewPlatformCalls) {
   };
   // A header that was never updated after the recording stopped: 1000 bytes of samples, then
   // 64 MiB of digital silence (zero bytes) that the LIST search walks over.
-  test::MemoryFile silence{AfterData(""), 0, ""};
+  test::MemoryFile silence{test::PcmThen(""), 0, ""};
   silence.Length = static_cast<std::int64_t>(silence.Bytes.size()) + (64 << 20);
   const std::string many = Repeat(ChunkHeader("JUNK", 2) + "jj", 100000);
   const Long walks[] = {
       {"64 MiB of zero bytes after the samples", silence, 200},
       {"1,000 chunks reported as fact",
-       {Riff(Fmt() + Repeat(ChunkHeader("fact", 0), 1000) + ChunkHeader("data", 4) + "abcd"), -1,
-        ""},
+       {Riff(test::PcmFmtChunk() + Repeat(ChunkHeader("fact", 0), 1000) + ChunkHeader("data", 4) +
+             "abcd"),
+        -1, ""},
        20},
-      {"100,000 small chunks after the data", {AfterData(many), -1, ""}, 100},
+      {"100,000 small chunks after the data", {test::PcmThen(many), -1, ""}, 100},
       {"100,000 small chunks before the fmt chunk",
-       {Riff(many + Fmt() + ChunkHeader("data", 4) + "abcd"), -1, ""},
+       {Riff(many + test::PcmFmtChunk() + ChunkHeader("data", 4) + "abcd"), -1, ""},
        100},
   };
   for (const Long& walk : walks) {
@@ -372,7 +375,7 @@ TEST(WorkBudget, AZeroTailEndsWhereItsLastWholeHeaderEnds) {
   // leaves a piece of a header, which the search reads past the end as it always did.
   for (const int extra : {0, 1, 7, 8, 9, 4096 * 8 + 3}) {
     SCOPED_TRACE(extra);
-    test::MemoryFile file{AfterData("") + std::string(16, '\0'), 0, ""};
+    test::MemoryFile file{test::PcmThen("") + std::string(16, '\0'), 0, ""};
     file.Length = static_cast<std::int64_t>(file.Bytes.size()) + (1 << 20) + extra;
     const Work work = RunCounted(file);
     EXPECT_FALSE(work.BudgetExceeded);
@@ -387,7 +390,7 @@ TEST(WorkBudget, AZeroTailEndsWhereItsLastWholeHeaderEnds) {
   }
   // A chunk with a name after the zeros is found, at the same place as header by header.
   const std::string list = ChunkHeader("LIST", 4) + "adtl";
-  const std::string zeros_then_list = AfterData(std::string(800000, '\0') + list);
+  const std::string zeros_then_list = test::PcmThen(std::string(800000, '\0') + list);
   const Work found = RunCounted(zeros_then_list);
   EXPECT_EQ(found.Result.Code, 0);
   EXPECT_NE(found.Result.Out.find(Cp437(" \"LIST\" data type   :       adtl\n")),
