@@ -51,7 +51,10 @@ std::int64_t SizeField(const unsigned char* bytes) {
 
 bool IdIs(const unsigned char* id, std::string_view literal) { return IdText(id) == literal; }
 
-InputFileRec& File() { return Run.InputFile; }
+// The input file of the run: opened once, read from the start towards the end.
+InputFileRec InputFile;
+
+InputFileRec& File() { return InputFile; }
 
 bool AtEndChecked() {
   const bool end = AtEnd(File());
@@ -196,9 +199,7 @@ void WriteQuotedFileName() {
 }
 
 void OpenInput(const std::string& argument) {
-  if (PlatformFullPath(argument, &Run.FileName) != 0) {
-    Run.FileName = argument;
-  }
+  Run.FileName = FullPathOf(argument);
   if (OpenForReading(File(), Run.FileName) != 0) {
     // A run that could not read its file must not report success.
     WriteText("*ERROR*: Could not open ");
@@ -531,7 +532,6 @@ void InfoItems() {
 void ListSection() {
   ListChunkRec& list = Run.ListChunk;
   do {
-    std::memset(list.Bytes, 0xFA, 4);
     WriteText(Label("\xFE LIST              : "));
     EndWrite();
     CheckIo();
@@ -606,6 +606,7 @@ void HexDump(const unsigned char* bytes, std::int64_t count) {
 
 int RunSondrax(const std::vector<std::string>& args) {
   Run = RunState{};
+  InputFile = InputFileRec{};
   ResetOutput();
   IoError = 0;
   int exit_code = 0;
@@ -622,12 +623,10 @@ int RunSondrax(const std::vector<std::string>& args) {
   } catch (const RunEnded& ended) {
     exit_code = ended.ExitCode;
   }
-  if (Run.InputFile.Open) {
-    // A stop leaves the file open; the process's end would release it, a run in a test or
-    // fuzzer must do so itself.
-    Run.InputFile.Open = false;
-    (void)Platform.Close(Run.InputFile.Handle);
-  }
+  // A stop leaves the file open; the process's end would release it, a run in a test or
+  // fuzzer must do so itself. The run's result stands: a failing close is not reported.
+  CloseInput(InputFile);
+  IoError = 0;
   return exit_code;
 }
 

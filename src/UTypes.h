@@ -2,15 +2,15 @@
 // format tag catalogue.
 //
 // A record holds the file's bytes exactly as read; its accessors decode the little-endian
-// fields at their offsets. Bytes beyond a short read keep what they held before (zero at the
-// start of a run), which the report relies on.
+// fields at their offsets. A size field has no accessor: the driver reads it signed or
+// unsigned, by the file's length (SizeField in Sondrax.cc). Bytes beyond a short read keep what
+// they held before (zero at the start of a run), which the report relies on.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "LittleEndian.h"
-#include "report/InputFile.h"
 
 namespace sondrax {
 
@@ -18,7 +18,6 @@ namespace sondrax {
 struct RiffHeaderRec {
   unsigned char Bytes[12] = {};
   const unsigned char* Id() const { return Bytes; }
-  std::int32_t Size() const { return LeI32(Bytes + 4); }
   const unsigned char* Form() const { return Bytes + 8; }
 };
 
@@ -26,7 +25,6 @@ struct RiffHeaderRec {
 struct ChunkHeaderRec {
   unsigned char Bytes[8] = {};
   const unsigned char* Id() const { return Bytes; }
-  std::int32_t Size() const { return LeI32(Bytes + 4); }
 };
 using InfoHeaderRec = ChunkHeaderRec;
 
@@ -49,7 +47,6 @@ struct ChunkBufferRec {
   static constexpr std::int32_t DataCapacity = 256;
   unsigned char Bytes[8 + DataCapacity] = {};
   const unsigned char* Id() const { return Bytes; }
-  std::int32_t Size() const { return LeI32(Bytes + 4); }
   unsigned char* Data() { return Bytes + 8; }
   const unsigned char* Data() const { return Bytes + 8; }
 };
@@ -58,7 +55,6 @@ struct ChunkBufferRec {
 struct ListChunkRec {
   unsigned char Bytes[12] = {};
   const unsigned char* Id() const { return Bytes; }
-  std::int32_t Size() const { return LeI32(Bytes + 4); }
   const unsigned char* ListType() const { return Bytes + 8; }
 };
 
@@ -72,7 +68,6 @@ struct RunState {
   ListChunkRec ListChunk;
   InfoHeaderRec InfoHeader;
   std::string InfoText;
-  InputFileRec InputFile;
   std::string FileName;
   std::int64_t ListStart = 0;
   bool LargeFile = false;  // 2 GiB or more: sizes unsigned, positions and sums exact

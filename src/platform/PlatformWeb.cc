@@ -15,31 +15,29 @@
 // In a page the input is a File read with FileReaderSync on Blob.slice, so a read costs the
 // bytes it asks for and nothing more, whatever the file's length. A host reports a failure by
 // throwing: an error with an `errorNumber` (a host that maps its system's errors to the
-// program's numbers, as node's does) keeps it; otherwise its name becomes the number here.
-// Positions are held here, so the host's reads need no state; they travel as doubles, exact up to
-// 2^53.
+// program's numbers, as node's does) keeps it; otherwise its name becomes the program's error
+// number here (HostError). Positions are held here, so the host's reads need no state; they
+// travel as doubles, exact up to 2^53.
+#include "platform/PlatformWeb.h"
+
 #include <emscripten.h>
 
 #include <map>
 
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 
 namespace {
 
-// The host's exception names as the program's error numbers: a file the host does not know is
-// not found, one the browser may not read is access denied, and a file changed or removed on
-// disk since the user chose it (NotReadableError) is a device I/O error. Anything else (the
-// host missing a function, a broken host) is a device I/O error too.
-//
-// Each function returns a negative error number on failure, so that one value carries both.
+// Each function returns -1 when the host threw, and keeps what it threw in Module["hostError"]
+// for HostError.
 EM_JS(int, HostOpen, (const char* name), {
   try {
     return Module["openInput"](UTF8ToString(name));
   } catch (error) {
-    return -((error && error.errorNumber) ||
-             {NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+    Module["hostError"] = error;
+    return -1;
   }
 });
 
@@ -47,8 +45,8 @@ EM_JS(double, HostSize, (int id), {
   try {
     return Module["inputSize"](id);
   } catch (error) {
-    return -((error && error.errorNumber) ||
-             {NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+    Module["hostError"] = error;
+    return -1;
   }
 });
 
@@ -59,8 +57,8 @@ EM_JS(int, HostRead, (int id, double start, void* buffer, int count), {
     HEAPU8.set(bytes.subarray(0, got), buffer);
     return got;
   } catch (error) {
-    return -((error && error.errorNumber) ||
-             {NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+    Module["hostError"] = error;
+    return -1;
   }
 });
 
@@ -69,7 +67,7 @@ EM_JS(int, HostClose, (int id), {
     Module["closeInput"](id);
     return 0;
   } catch (error) {
-    return -1117;
+    return -1;
   }
 });
 
@@ -78,7 +76,8 @@ EM_JS(int, HostWrite, (int stream, const void* bytes, int count), {
     Module["writeOutput"](stream, HEAPU8.slice(bytes, bytes + count));
     return count;
   } catch (error) {
-    return -((error && error.errorNumber) || 1117);
+    Module["hostError"] = error;
+    return -1;
   }
 });
 
@@ -86,24 +85,55 @@ EM_JS(int, HostStreamKind, (int stream), {
   try {
     return Module["streamKind"] ? Module["streamKind"](stream) : 0;
   } catch (error) {
-    return -((error && error.errorNumber) || 1117);
+    Module["hostError"] = error;
+    return -1;
   }
 });
 
 EM_JS(int, HostCharsetIsUtf8, (),
       { return Module["terminalCharset"] && Module["terminalCharset"]() == "utf-8" ? 1 : 0; });
 
+EM_JS(int, HostErrorIs, (const char* name), {
+  const error = Module["hostError"];
+  return error && error.name == UTF8ToString(name);
+});
+
+EM_JS(int, HostErrorNumber, (), {
+  const error = Module["hostError"];
+  return error && error.errorNumber > 0 ? error.errorNumber : 0;
+});
+
+// The host's last exception as the program's error number: a file the host does not know is
+// not found, one the browser may not read is access denied, and a file changed or removed on
+// disk since the user chose it (NotReadableError) is a device I/O error. Anything else (the
+// host missing a function, a broken host) is a device I/O error too. A host that knows the
+// program's numbers says which.
+int HostError() {
+  const int number = HostErrorNumber();
+  if (number > 0) {
+    return number;
+  }
+  if (HostErrorIs("NotFoundError")) {
+    return kErrFileNotFound;
+  }
+  if (HostErrorIs("SecurityError")) {
+    return kErrAccessDenied;
+  }
+  return kErrDeviceIo;
+}
+
+// Whether the streams reach the host as a terminal shows them (PlatformWebShownOnTerminal).
+bool ShownOnTerminal = false;
+
 // The position of each open input, by the host's id.
 std::map<FileHandle, std::int64_t> Positions;
 
 constexpr std::size_t kLargestRead = 1 << 30;
 
-}  // namespace
-
 int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   const int id = HostOpen(path.c_str());
   if (id < 0) {
-    return -id;
+    return HostError();
   }
   Positions[id] = 0;
   *handle = id;
@@ -122,7 +152,7 @@ int PlatformRead(FileHandle handle, void* buffer, std::size_t count, std::size_t
   const int done = HostRead(static_cast<int>(handle), static_cast<double>(open->second), buffer,
                             static_cast<int>(count));
   if (done < 0) {
-    return -done;
+    return HostError();
   }
   *got = static_cast<std::size_t>(done);
   open->second += done;
@@ -147,7 +177,7 @@ int PlatformFileSize(FileHandle handle, std::int64_t* size) {
   }
   const double length = HostSize(static_cast<int>(handle));
   if (length < 0) {
-    return static_cast<int>(-length);
+    return HostError();
   }
   *size = static_cast<std::int64_t>(length);
   return 0;
@@ -157,8 +187,7 @@ int PlatformClose(FileHandle handle) {
   if (Positions.erase(handle) == 0) {
     return kErrInvalidHandle;
   }
-  const int result = HostClose(static_cast<int>(handle));
-  return result < 0 ? -result : 0;
+  return HostClose(static_cast<int>(handle)) < 0 ? kErrDeviceIo : 0;
 }
 
 // The page knows a file by its name alone: a browser never tells where on disk a file lies.
@@ -179,16 +208,21 @@ std::vector<std::string> PlatformArguments(int argc, char** argv) {
 
 void PlatformStartup() {}
 
-// The page collects both streams as bytes, as a file or a pipe would: it shows the code page
-// 437 bytes itself and can save them unchanged. A host on a command line says what each
-// stream is, as the program asks the system.
+// The page collects both streams as bytes, as a file or a pipe would: it can save the code
+// page 437 bytes unchanged. Shown on a terminal, they are what a UTF-8 terminal receives: the
+// glyphs a console shows, and bytes from the file never acting as control codes. A host on a
+// command line says what each stream is, as the program asks the system.
 int PlatformStreamType(int stream, StreamKind* kind) {
   if (stream != 1 && stream != 2) {
     return kErrInvalidHandle;
   }
+  if (ShownOnTerminal) {
+    *kind = StreamKind::kTerminal;
+    return 0;
+  }
   const int host_kind = HostStreamKind(stream);
   if (host_kind < 0) {
-    return -host_kind;
+    return HostError();
   }
   *kind = host_kind == 2   ? StreamKind::kTerminal
           : host_kind == 1 ? StreamKind::kCharDevice
@@ -206,17 +240,32 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
   }
   const int done = HostWrite(stream, bytes, static_cast<int>(count));
   if (done < 0) {
-    return -done;
+    return HostError();
   }
   *written = static_cast<std::size_t>(done);
   return 0;
 }
 
 TerminalCharset PlatformCharset() {
-  return HostCharsetIsUtf8() != 0 ? TerminalCharset::kUtf8 : TerminalCharset::kOther;
+  return ShownOnTerminal || HostCharsetIsUtf8() != 0 ? TerminalCharset::kUtf8
+                                                     : TerminalCharset::kOther;
 }
 
 // The page hands the file's name over as UTF-8, which is what a terminal of kUtf8 takes.
 std::string PlatformUserTextUtf8(std::string_view text) { return std::string(text); }
+
+constexpr PlatformCalls kPlatformCalls = {
+    PlatformOpenRead,   PlatformRead,      PlatformSeek,    PlatformFileSize,     PlatformClose,
+    PlatformStreamType, PlatformWrite,     PlatformCharset, PlatformUserTextUtf8, PlatformFullPath,
+    PlatformModuleName, PlatformArguments, PlatformStartup,
+};
+
+}  // namespace
+
+PlatformCalls Platform = kPlatformCalls;
+
+void PlatformWebShownOnTerminal(bool shown) { ShownOnTerminal = shown; }
+
+const PlatformCalls& PlatformDefaults() { return kPlatformCalls; }
 
 }  // namespace sondrax
