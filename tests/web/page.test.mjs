@@ -265,7 +265,8 @@ test("a page that cannot load the program says so for every file", async (t) => 
 
 test("a file the program fails on is marked, and the next file gets a fresh worker",
   async (t) => {
-    const context = await browser.newContext();
+    // No service worker: its fetches of the program would count as loads.
+    const context = await browser.newContext({ serviceWorkers: "block" });
     t.after(() => context.close());
     // The first worker's program stops on every file, as a WebAssembly trap would stop it.
     let loads = 0;
