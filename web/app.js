@@ -39,11 +39,14 @@ function startWorker() {
       showFailure(entry, `The program failed on this file: ${data.failure}`);
       worker.terminate();
       startWorker();
-    } else {
-      showReport(entry, { ...data, name: entry.name, size: entry.file.size });
-      keep();
+      next();
+      return;
     }
+    // The worker goes on with the next file while this one is shown.
     next();
+    showReport(entry, { ...data, name: entry.name, size: entry.file.size });
+    // A batch is kept once its last file is reported, not after each file.
+    if (running === null) keep();
   };
   worker.onerror = (event) => {
     event.preventDefault();

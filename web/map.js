@@ -41,7 +41,8 @@ export function chunkText(chunk, length) {
  */
 export function chunkMap(record, name) {
   const { chunks, length } = record;
-  if (chunks.length === 0 || length <= 0) return null;
+  // A file that is no RIFF file has no chunks to draw.
+  if (chunks.length === 0 || length <= 0 || chunks[0].id !== "RIFF") return null;
   const figure = document.createElement("figure");
   figure.className = "map";
 
@@ -49,7 +50,8 @@ export function chunkMap(record, name) {
   const riffEnd = chunks[0].size + 8;
   const span = Math.max(length, riffEnd, ...walked.map(declaredEnd));
   const at = (offset) => `${((Math.max(0, offset) / span) * 100).toFixed(3)}%`;
-  const width = (from, to) => `${(Math.max(0.4, ((to - from) / span) * 100)).toFixed(3)}%`;
+  // Every chunk and every overrun stays visible, however small against the whole.
+  const width = (from, to) => `${(Math.max(0.6, ((to - from) / span) * 100)).toFixed(3)}%`;
 
   const svg = svgElement("svg", { width: "100%", height: 74, role: "img", class: "map-drawing" });
   const title = svgElement("title", {},
@@ -106,7 +108,9 @@ export function chunkMap(record, name) {
   const list = document.createElement("details");
   list.className = "map-text";
   const summary = document.createElement("summary");
-  summary.textContent = `Chunks as text (${walked.length})`;
+  const ids = [...new Set(walked.map((chunk) => (chunk.headers > 1 ? "(zeros)" : idText(chunk.id))))];
+  summary.textContent = `Chunks as text: RIFF${ids.length > 0 ? ", " : ""}${ids.slice(0, 8).join(", ")}` +
+    `${ids.length > 8 ? " …" : ""}`;
   const items = document.createElement("ol");
   for (const chunk of chunks) {
     const item = document.createElement("li");
