@@ -32,19 +32,8 @@ Verdict RunVerdict(const RunRecordRec& record) {
 }
 
 const char* VerdictName(Verdict verdict) {
-  switch (verdict) {
-  case Verdict::kOk:
-    return "ok";
-  case Verdict::kWarning:
-    return "warning";
-  case Verdict::kProblem:
-    return "problem";
-  case Verdict::kNotWave:
-    return "not-wave";
-  case Verdict::kStopped:
-    break;
-  }
-  return "stopped";
+  static constexpr const char* kNames[] = {"ok", "warning", "problem", "not-wave", "stopped"};
+  return kNames[static_cast<std::size_t>(verdict)];
 }
 
 namespace {

@@ -77,40 +77,17 @@ void AppendJsonField(std::string_view name, std::int64_t value, std::string* jso
   json->push_back(',');
 }
 
+// The names of the record's enumerations, in their order.
 const char* RunEndName(RunEnd end) {
-  switch (end) {
-  case RunEnd::kComplete:
-    return "complete";
-  case RunEnd::kStopped:
-    return "stopped";
-  case RunEnd::kFatal:
-    return "fatal";
-  case RunEnd::kOpenFailed:
-    break;
-  }
-  return "open-failed";
+  static constexpr const char* kNames[] = {"complete", "stopped", "fatal", "open-failed"};
+  return kNames[static_cast<std::size_t>(end)];
 }
 
 const char* StopName(StopReason stop) {
-  switch (stop) {
-  case StopReason::kNoRiffId:
-    return "no-riff-id";
-  case StopReason::kNoWaveId:
-    return "no-wave-id";
-  case StopReason::kNoFormat:
-    return "no-format";
-  case StopReason::kNoData:
-    return "no-data";
-  case StopReason::kBrokenData:
-    return "broken-data";
-  case StopReason::kNegativeChunk:
-    return "negative-chunk-size";
-  case StopReason::kNegativeItem:
-    return "negative-item-size";
-  case StopReason::kNone:
-    break;
-  }
-  return "";
+  static constexpr const char* kNames[] = {
+      "",        "no-riff-id",  "no-wave-id",          "no-format",
+      "no-data", "broken-data", "negative-chunk-size", "negative-item-size"};
+  return kNames[static_cast<std::size_t>(stop)];
 }
 
 // The walk reached past the chunk's body, so the format fields hold what the file holds.
@@ -134,7 +111,7 @@ std::string RecordJson() {
   json += ",\"errorClass\":";
   AppendJsonString(record.ErrorClass, false, &json);
   json += ",\"form\":";
-  AppendJsonString(std::string_view(reinterpret_cast<const char*>(record.Form), 4), false, &json);
+  AppendJsonString(std::string(record.Form, record.Form + 4), false, &json);
   json += ',';
   AppendJsonField("error", record.Error, &json);
   AppendJsonField("length", record.Length, &json);
@@ -161,7 +138,7 @@ std::string RecordJson() {
   json += "\"chunks\":[";
   for (const WalkChunkRec& chunk : record.Chunks) {
     json += "{\"id\":";
-    AppendJsonString(std::string_view(reinterpret_cast<const char*>(chunk.Id), 4), false, &json);
+    AppendJsonString(std::string(chunk.Id, chunk.Id + 4), false, &json);
     json += ',';
     AppendJsonField("offset", chunk.Offset, &json);
     AppendJsonField("size", chunk.Size, &json);
