@@ -108,7 +108,7 @@ export function chunkMap(record, name) {
   const list = document.createElement("details");
   list.className = "map-text";
   const summary = document.createElement("summary");
-  const ids = [...new Set(walked.map((chunk) => (chunk.headers > 1 ? "(zeros)" : idText(chunk.id))))];
+  const ids = [...new Set(walked.map((chunk) => (chunk.headers > 1 ? "(zeros)" : idText(chunk.id).trimEnd())))];
   summary.textContent = `Chunks as text: RIFF${ids.length > 0 ? ", " : ""}${ids.slice(0, 8).join(", ")}` +
     `${ids.length > 8 ? " …" : ""}`;
   const items = document.createElement("ol");
