@@ -46,7 +46,10 @@ function startWorker() {
     next();
     showReport(entry, { ...data, name: entry.name, size: entry.file.size });
     // A batch is kept once its last file is reported, not after each file.
-    if (running === null) keep();
+    if (running === null) {
+      fillRows();
+      keep();
+    }
   };
   worker.onerror = (event) => {
     event.preventDefault();
@@ -173,6 +176,24 @@ function playTimeText(seconds) {
   return `${minutes}:${(value - minutes * 60).toFixed(2).padStart(5, "0")}`;
 }
 
+// The table is filled a few times a second while a batch is reported, not once per file: a
+// table of many rows costs as much to lay out again as all the reports together.
+const rowsToFill = new Map();
+let rowTimer = 0;
+
+function fillRowSoon(entry, record) {
+  rowsToFill.set(entry, record);
+  if (rowTimer === 0) rowTimer = setTimeout(fillRows, 250);
+}
+
+function fillRows() {
+  clearTimeout(rowTimer);
+  rowTimer = 0;
+  for (const [entry, record] of rowsToFill) fillRow(entry, record);
+  rowsToFill.clear();
+  updateSummary();
+}
+
 function fillRow(entry, record) {
   const { format } = record;
   const cells = entry.row.children;
@@ -207,7 +228,7 @@ function showReport(entry, result) {
   entry.facts.textContent =
     `${byteCount(result.size)} · ${byteCount(bytesRead)} read · ` +
     `${milliseconds.toFixed(1)} ms · exit code ${exitCode}`;
-  fillRow(entry, record);
+  fillRowSoon(entry, record);
 
   const actions = element("div", "actions");
   const copy = element("button", "copy", "Copy text");
@@ -246,7 +267,6 @@ function showReport(entry, result) {
   saveUtf8.onclick = () => saveBytes(utf8Text(text), `${entry.name}.utf8.txt`);
   root.dataset.state = "done";
   applyFilter(entry);
-  updateSummary();
 }
 
 // Text with CR LF line ends as UTF-8 bytes, as a saved report has them.
@@ -356,6 +376,7 @@ function restore() {
     const stdout = Uint8Array.from(result.stdout, (c) => c.charCodeAt(0));
     showReport(entry, { ...result, stdout });
   }
+  fillRows();
 }
 
 // ---- Where files come from ----------------------------------------------------------------
