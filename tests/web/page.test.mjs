@@ -405,6 +405,9 @@ test("a page that cannot load the program says so for every file", async (t) => 
   const article = page.locator("article.report").first();
   await article.locator(":scope[data-state=failed]").waitFor();
   assert.match(await article.textContent(), /could not be loaded/);
+  // Opened as a file, the page cannot start its module at all; it says so, not "Loading…".
+  await page.goto(`file://${join(siteDir(), "index.html")}`);
+  assert.match(await page.locator("#loading.failure").textContent(), /opened as a file/);
 });
 
 test("a file the program fails on is marked, and the next file gets a fresh worker",
