@@ -191,6 +191,8 @@ function fillRows() {
   rowTimer = 0;
   for (const [entry, record] of rowsToFill) fillRow(entry, record);
   rowsToFill.clear();
+  // A screen reader hears the count when the batch is done, not at every step of it.
+  summary.setAttribute("aria-busy", String(running !== null));
   updateSummary();
 }
 
