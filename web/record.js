@@ -75,11 +75,16 @@ function lookalike(id) {
   return found ? `; it looks like ${found[1]}` : "";
 }
 
-const firstChunk = (record, id) => record.chunks.find((chunk, i) => i > 0 && chunk.id === id);
+// The data chunk the report shows: the first after the format chunk (one before it is passed
+// over by the format search, as any chunk is).
+function dataChunk(record) {
+  const format = record.chunks.findIndex((chunk, i) => i > 0 && chunk.id === "fmt ");
+  return record.chunks.find((chunk, i) => i > format && format > 0 && chunk.id === "data");
+}
 
 // The data chunk's bytes beyond the end of the file, 0 when it fits.
 function dataOverrun(record) {
-  const data = firstChunk(record, "data");
+  const data = dataChunk(record);
   return data ? Math.max(0, declaredEnd(data) - record.length) : 0;
 }
 
@@ -97,9 +102,9 @@ function shortRead(record) {
   if (record.length === 0) return "the file is empty";
   if (record.length < 12) return `the file is only ${bytes(record.length)}, too short for a RIFF header`;
   const last = record.chunks[record.chunks.length - 1];
-  if (record.chunks.length > 1 && declaredEnd(last) > record.length) {
-    return `the file ends inside its "${idText(last.id)}" chunk`;
-  }
+  const end = record.chunks.length > 1 ? declaredEnd(last) : 12;
+  if (end > record.length) return `the file ends inside its "${idText(last.id)}" chunk`;
+  if (end + (end % 2) >= record.length) return "the file ends where the next chunk header should be";
   return "the file ends inside a chunk header";
 }
 
@@ -119,7 +124,7 @@ export function verdictReason(record) {
       const overrun = dataOverrun(record);
       if (overrun > 0) reasons.push(`data chunk runs ${bytes(overrun)} past the end of the file`);
       if (!record.sizeExact && overrun === 0) reasons.push(sizeDisagreement(record));
-      if (record.factMissing) reasons.push("a compressed format without its fact chunk");
+      if (record.factMissing) reasons.push("no fact chunk, which a format other than PCM or float needs");
       return reasons.join("; ");
     }
     case "not-wave":
@@ -133,7 +138,7 @@ export function verdictReason(record) {
         case "no-data":
           return "no data chunk in the file";
         case "broken-data": {
-          const data = firstChunk(record, "data");
+          const data = dataChunk(record);
           if (data.size === 0) return "the data chunk is empty";
           if (data.size < 0) return "the data chunk's size is negative";
           return `data chunk runs ${bytes(declaredEnd(data) - record.length)} past the end of the file`;
