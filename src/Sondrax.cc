@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "HexFuncs.h"
-#include "UTypes.h"
+#include "RunRecord.h"  // and UTypes.h
 #include "report/Extended.h"
 #include "report/InputFile.h"
 #include "report/Output.h"
@@ -51,7 +51,10 @@ std::int64_t SizeField(const unsigned char* bytes) {
 
 bool IdIs(const unsigned char* id, std::string_view literal) { return IdText(id) == literal; }
 
-InputFileRec& File() { return Run.InputFile; }
+// The input file of the run: opened once, read from the start towards the end.
+InputFileRec InputFile;
+
+InputFileRec& File() { return InputFile; }
 
 bool AtEndChecked() {
   const bool end = AtEnd(File());
@@ -133,7 +136,7 @@ constexpr std::string_view kNegativeChunkSize = "*ERROR*: Negative chunk size in
 
 // Reads the 8-byte header at the position (a chunk's or an INFO item's): its id and size.
 void ReadChunkHeader(unsigned char* header, bool walk = true) {
-  ReadHeaderNoted(header, walk);
+  ReadHeaderNoted(File(), header, walk);
   CheckIo();
 }
 
@@ -196,10 +199,8 @@ void WriteQuotedFileName() {
 }
 
 void OpenInput(const std::string& argument) {
-  if (PlatformFullPath(argument, &Run.FileName) != 0) {
-    Run.FileName = argument;
-  }
-  if (NoteOpen(OpenForReading(File(), Run.FileName)) != 0) {
+  Run.FileName = FullPathOf(argument);
+  if (NoteOpen(OpenForReading(File(), Run.FileName), File()) != 0) {
     // A run that could not read its file must not report success.
     WriteText("*ERROR*: Could not open ");
     WriteQuotedFileName();
@@ -218,7 +219,7 @@ void RiffHeaderSection() {
   WriteText(Label("RIFF                : "));
   EndWrite();
   CheckIo();
-  if (!IdIs(NoteRiff(header).Id(), "RIFF")) {
+  if (!IdIs(NoteRiff(header, File().Length).Id(), "RIFF")) {
     CloseInput(File());
     CheckIo();
     WriteLine("*ERROR*: File has no RIFF ID.");
@@ -531,7 +532,6 @@ void InfoItems() {
 void ListSection() {
   ListChunkRec& list = Run.ListChunk;
   do {
-    std::memset(list.Bytes, 0xFA, 4);
     WriteText(Label("\xFE LIST              : "));
     EndWrite();
     CheckIo();
@@ -606,6 +606,7 @@ void HexDump(const unsigned char* bytes, std::int64_t count) {
 
 int RunSondrax(const std::vector<std::string>& args) {
   Run = RunState{};
+  InputFile = InputFileRec{};
   ResetOutput();
   IoError = 0;
   int exit_code = 0;
@@ -622,13 +623,11 @@ int RunSondrax(const std::vector<std::string>& args) {
   } catch (const RunEnded& ended) {
     exit_code = NoteEnd(ended);
   }
-  NoteRunDone();
-  if (Run.InputFile.Open) {
-    // A stop leaves the file open; the process's end would release it, a run in a test or
-    // fuzzer must do so itself.
-    Run.InputFile.Open = false;
-    (void)Platform.Close(Run.InputFile.Handle);
-  }
+  NoteRunDone(InputFile);
+  // A stop leaves the file open; the process's end would release it, a run in a test or
+  // fuzzer must do so itself. The run's result stands: a failing close is not reported.
+  CloseInput(InputFile);
+  IoError = 0;
   return exit_code;
 }
 

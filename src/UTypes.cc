@@ -1,7 +1,6 @@
 #include "UTypes.h"
 
 #include <algorithm>
-#include <cstring>
 #include <iterator>
 
 namespace sondrax {
@@ -34,95 +33,6 @@ Verdict RunVerdict(const RunRecordRec& record) {
 const char* VerdictName(Verdict verdict) {
   static constexpr const char* kNames[] = {"ok", "warning", "problem", "not-wave", "stopped"};
   return kNames[static_cast<std::size_t>(verdict)];
-}
-
-namespace {
-
-// A header's size as the walk reads it: unsigned in a file of 2 GiB or more.
-std::int64_t WalkSize(const unsigned char* bytes) {
-  return Run.LargeFile ? std::int64_t{LeU32(bytes)} : std::int64_t{LeI32(bytes)};
-}
-
-void NoteChunk(std::int64_t offset, const unsigned char* header) {
-  RunRecordRec& record = Run.Record;
-  if (record.Chunks.size() >= RunRecordRec::kChunksKept) {
-    ++record.ChunksLeftOut;
-    return;
-  }
-  WalkChunkRec& chunk = record.Chunks.emplace_back();
-  chunk.Offset = offset;
-  std::memcpy(chunk.Id, header, 4);
-  chunk.Size = WalkSize(header + 4);
-}
-
-}  // namespace
-
-void ReadHeaderNoted(std::uint8_t* header, bool walk) {
-  const std::int64_t offset = CurrentPos(Run.InputFile);
-  ReadExact(Run.InputFile, header, 8);
-  if (walk && IoError == 0) {
-    NoteChunk(offset, header);
-  }
-}
-
-std::int64_t NoteZeroRun(std::int64_t zeros) {
-  RunRecordRec& record = Run.Record;
-  if (record.ChunksLeftOut == 0 && !record.Chunks.empty()) {
-    record.Chunks.back().Headers += zeros / 8;
-  } else {
-    record.ChunksLeftOut += zeros / 8;
-  }
-  return zeros / 8 * 8;
-}
-
-const RiffHeaderRec& NoteRiff(const RiffHeaderRec& header) {
-  RunRecordRec& record = Run.Record;
-  NoteChunk(0, header.Bytes);
-  std::memcpy(record.Form, header.Form(), 4);
-  // As the size line compares them: the length is the one the header's read left.
-  const std::int64_t size = WalkSize(header.Bytes + 4);
-  record.SizeExact = size != 0 && Run.InputFile.Length - 8 == size;
-  return header;
-}
-
-int NoteOpen(int error) {
-  if (error != 0) {
-    Run.Record.End = RunEnd::kOpenFailed;
-    Run.Record.Error = error;
-  } else {
-    Run.Record.Length = Run.InputFile.Length;
-  }
-  return error;
-}
-
-void StopOnBadFile(StopReason reason) {
-  Run.Record.End = RunEnd::kStopped;
-  Run.Record.Stop = reason;
-  StopRun();
-}
-
-int NoteEnd(const RunEnded& ended) {
-  RunRecordRec& record = Run.Record;
-  if (ended.ExitCode == 0) {
-    record.End = RunEnd::kStopped;
-  } else if (record.End != RunEnd::kOpenFailed) {
-    record.End = RunEnd::kFatal;
-    record.Error = ended.Error;
-    record.ErrorClass = ended.ErrorClass;
-  }
-  return ended.ExitCode;
-}
-
-void NoteRunDone() {
-  RunRecordRec& record = Run.Record;
-  if (record.Length >= 0) {
-    record.Length = Run.InputFile.Length;  // a file may grow while it is read
-  }
-  // The walk reached the data header without a chunk between "fmt " and "data", and the
-  // format needs one: the report said so and went on.
-  const std::uint16_t tag = Run.FormatChunk.FormatTag();
-  record.FactMissing =
-      IdText(Run.DataChunk.Id()) == "data" && !Run.FactSeen && tag != 1 && tag != 3;
 }
 
 namespace {

@@ -2,8 +2,9 @@
 // format tag catalogue.
 //
 // A record holds the file's bytes exactly as read; its accessors decode the little-endian
-// fields at their offsets. Bytes beyond a short read keep what they held before (zero at the
-// start of a run), which the report relies on.
+// fields at their offsets. A size field has no accessor: the driver reads it signed or
+// unsigned, by the file's length (SizeField in Sondrax.cc). Bytes beyond a short read keep what
+// they held before (zero at the start of a run), which the report relies on.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,6 @@
 #include <vector>
 
 #include "LittleEndian.h"
-#include "report/InputFile.h"
 
 namespace sondrax {
 
@@ -19,7 +19,6 @@ namespace sondrax {
 struct RiffHeaderRec {
   unsigned char Bytes[12] = {};
   const unsigned char* Id() const { return Bytes; }
-  std::int32_t Size() const { return LeI32(Bytes + 4); }
   const unsigned char* Form() const { return Bytes + 8; }
 };
 
@@ -27,7 +26,6 @@ struct RiffHeaderRec {
 struct ChunkHeaderRec {
   unsigned char Bytes[8] = {};
   const unsigned char* Id() const { return Bytes; }
-  std::int32_t Size() const { return LeI32(Bytes + 4); }
 };
 using InfoHeaderRec = ChunkHeaderRec;
 
@@ -50,7 +48,6 @@ struct ChunkBufferRec {
   static constexpr std::int32_t DataCapacity = 256;
   unsigned char Bytes[8 + DataCapacity] = {};
   const unsigned char* Id() const { return Bytes; }
-  std::int32_t Size() const { return LeI32(Bytes + 4); }
   unsigned char* Data() { return Bytes + 8; }
   const unsigned char* Data() const { return Bytes + 8; }
 };
@@ -59,7 +56,6 @@ struct ChunkBufferRec {
 struct ListChunkRec {
   unsigned char Bytes[12] = {};
   const unsigned char* Id() const { return Bytes; }
-  std::int32_t Size() const { return LeI32(Bytes + 4); }
   const unsigned char* ListType() const { return Bytes + 8; }
 };
 
@@ -130,7 +126,6 @@ struct RunState {
   ListChunkRec ListChunk;
   InfoHeaderRec InfoHeader;
   std::string InfoText;
-  InputFileRec InputFile;
   std::string FileName;
   std::int64_t ListStart = 0;
   bool LargeFile = false;  // 2 GiB or more: sizes unsigned, positions and sums exact
@@ -149,30 +144,5 @@ std::string FormatTagName(std::uint16_t tag);
 
 /// How many tags the catalogue names.
 int FormatTagCount();
-
-// ---- Filling the run's record, as the walk goes ------------------------------------------
-
-/// ReadExact of an 8-byte header into `header`; when `walk` and the read succeeded, the header
-/// is noted in Run.Record as one the walk met (INFO item headers are not).
-void ReadHeaderNoted(std::uint8_t* header, bool walk);
-
-/// Notes that the walk passed over `zeros` more zero bytes after the empty header it noted
-/// last, and returns the bytes of whole headers among them, which the walk passes over.
-std::int64_t NoteZeroRun(std::int64_t zeros);
-
-/// Notes the RIFF header, just read and checked, as the record's first chunk; returns it.
-const RiffHeaderRec& NoteRiff(const RiffHeaderRec& header);
-
-/// Notes the result of the open (0 or the platform's error number) and returns it.
-int NoteOpen(int error);
-
-/// Notes the reason and ends the run on a file the report rejects (the message is written).
-[[noreturn]] void StopOnBadFile(StopReason reason);
-
-/// Notes how the run ended, from the exception that ended it, and returns its exit code.
-int NoteEnd(const RunEnded& ended);
-
-/// Completes the record after the run: the length, a missing fact chunk.
-void NoteRunDone();
 
 }  // namespace sondrax

@@ -1,7 +1,7 @@
 #include "Sondrax.h"
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 int main(int argc, char** argv) {
-  sondrax::PlatformStartup();
-  return sondrax::RunSondrax(sondrax::PlatformArguments(argc, argv));
+  sondrax::Platform.Startup();
+  return sondrax::RunSondrax(sondrax::Platform.Arguments(argc, argv));
 }

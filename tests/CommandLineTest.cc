@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "CommandLine.h"
+#include "platform/CommandLine.h"
 
 namespace sondrax {
 namespace {

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "platform/PathText.h"
 #include "report/Cp437.h"
 
 namespace sondrax {

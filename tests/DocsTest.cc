@@ -144,7 +144,7 @@ std::string AsOnATerminal(const std::string& cp437) {
 
 TEST(Documentation, ExampleReportIsWhatTheProgramShows) {
   const test::RunResult run =
-      test::RunCapture({"sondrax", SONDRAX_SOURCE_DIR "/examples/example.wav"});
+      test::RunOnBytes(test::ReadFile(SONDRAX_SOURCE_DIR "/examples/example.wav"));
   ASSERT_EQ(run.Code, 0);
   const std::string shown = AsOnATerminal(run.Out);
   EXPECT_EQ(ReadmeBlockAfter("## An example report"), shown);

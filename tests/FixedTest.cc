@@ -9,6 +9,11 @@
 namespace sondrax {
 namespace {
 
+// The text right-aligned in `width`, as the report writes it.
+std::string Written(double x, int width, int decimals) {
+  return test::CaptureWrites([&] { WritePadded(FixedText(x, decimals), width); }).Out;
+}
+
 struct FixedRow {
   double X;
   int Width;
@@ -16,7 +21,7 @@ struct FixedRow {
   const char* Text;
 };
 
-TEST(WriteFixed, EveryRowOfTheWorkedExamples) {
+TEST(FixedText, EveryRowOfTheWorkedExamples) {
   const FixedRow rows[] = {
       {3.14159, 8, 2, "    3.14"},
       {65.25, 8, 2, "   65.25"},
@@ -40,26 +45,24 @@ TEST(WriteFixed, EveryRowOfTheWorkedExamples) {
   };
   for (const FixedRow& row : rows) {
     SCOPED_TRACE(row.Text);
-    const auto result = test::CaptureWrites([&] { WriteFixed(row.X, row.Width, row.Decimals); });
-    EXPECT_EQ(result.Out, row.Text);
+    EXPECT_EQ(Written(row.X, row.Width, row.Decimals), row.Text);
   }
 }
 
-TEST(WriteFixed, SignBitGivesMinusEvenWhenTheValueRoundsToZero) {
+TEST(FixedText, SignBitGivesMinusEvenWhenTheValueRoundsToZero) {
   EXPECT_EQ(FixedText(-0.001, 2), "-0.00");
   EXPECT_EQ(FixedText(-0.0, 2), "-0.00");
-  const auto result = test::CaptureWrites([] { WriteFixed(-0.0, 8, 2); });
-  EXPECT_EQ(result.Out, "   -0.00");
+  EXPECT_EQ(Written(-0.0, 8, 2), "   -0.00");
 }
 
-TEST(WriteFixed, CarryRunsThroughAllDigitsAndAddsOne) {
+TEST(FixedText, CarryRunsThroughAllDigitsAndAddsOne) {
   EXPECT_EQ(FixedText(999.996, 2), "1000.00");
   EXPECT_EQ(FixedText(9.9999, 3), "10.000");
   EXPECT_EQ(FixedText(0.004, 2), "0.00");
   EXPECT_EQ(FixedText(0.005, 2), "0.01");  // 0.005 is stored just above the tie
 }
 
-TEST(WriteFixed, PlayTimeQuotients) {
+TEST(FixedText, PlayTimeQuotients) {
   // Data size / byte rate as the report computes them: extended quotient, stored as double.
   auto play_time = [](int size, int rate) { return PlayTimeQuotient(size, rate); };
   EXPECT_EQ(FixedText(play_time(12348000, 176400), 2), "70.00");
@@ -70,7 +73,7 @@ TEST(WriteFixed, PlayTimeQuotients) {
   EXPECT_EQ(FixedText(play_time(1, 2147483647), 2), "0.00");
 }
 
-TEST(WriteFixed, ManyDecimalsAreZeroBeyondTheComputedDigits) {
+TEST(FixedText, ManyDecimalsAreZeroBeyondTheComputedDigits) {
   EXPECT_EQ(FixedText(1.5, 20), "1.50000000000000000000");
   EXPECT_EQ(FixedText(12345.0, 16), "12345.0000000000000000");
 }

@@ -25,9 +25,9 @@
 
 #include "Sondrax.h"
 #include "TestUtil.h"
+#include "platform/PathText.h"
+#include "platform/Platform.h"
 #include "report/InputFile.h"
-#include "report/PathText.h"
-#include "report/Platform.h"
 
 namespace sondrax {
 namespace {
@@ -405,7 +405,7 @@ TEST(ChangingFile, AFileRemovedOrReplacedWhileOpenIsReportedWhole) {
   const test::RunResult normal = test::RunOnBytes(bytes);
   ASSERT_EQ(normal.Code, 0);
 
-  const auto removed = Masked(test::RunCapture(
+  const auto removed = Masked(test::RunWithSystemFiles(
       {"sondrax", path},
       ChangeAfter(Cp437("RIFF                :          √\n"),
                   [&](test::MemoryFile&) { ASSERT_EQ(unlink(path.c_str()), 0); })));
@@ -414,7 +414,7 @@ TEST(ChangingFile, AFileRemovedOrReplacedWhileOpenIsReportedWhole) {
 
   test::WriteTempFile("hostile_vanish.wav", bytes);
   const std::string other = test::WriteTempFile("hostile_other.wav", "RIFF");
-  const auto replaced = Masked(test::RunCapture(
+  const auto replaced = Masked(test::RunWithSystemFiles(
       {"sondrax", path},
       ChangeAfter(Cp437("WAVE                :          √\n"),
                   [&](test::MemoryFile&) { ASSERT_EQ(rename(other.c_str(), path.c_str()), 0); })));

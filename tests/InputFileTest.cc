@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "TestUtil.h"
+#include "platform/PathText.h"
 #include "report/InputFile.h"
 #include "report/Output.h"
-#include "report/PathText.h"
 
 #ifndef _WIN32
 #include <sys/stat.h>

@@ -19,8 +19,7 @@ constexpr std::int64_t kGiB = std::int64_t{1} << 30;
 // The first bytes of a file: the RIFF header declaring `riff_size`, a 16-bit stereo "fmt "
 // chunk (176400 bytes per second) and `walk`, the chunks up to and including the data header.
 std::string Start(std::uint32_t riff_size, const std::string& walk) {
-  return "RIFF" + Le32(riff_size) + "WAVE" + ChunkHeader("fmt ", 16) +
-         test::FmtBody(1, 2, 44100, 176400, 4, 16) + walk;
+  return test::WavBuilder().RawSize(riff_size).Raw(test::PcmFmtChunk() + walk).Bytes();
 }
 
 // A file of `length` bytes whose samples (zeros) follow a data header declaring `data_size`,

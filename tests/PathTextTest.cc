@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "report/PathText.h"
+#include "platform/PathText.h"
 
 namespace sondrax {
 namespace {

@@ -3,7 +3,6 @@
 #ifndef _WIN32
 
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,8 +10,8 @@
 #include <string>
 
 #include "TestUtil.h"
-#include "report/PathText.h"
-#include "report/Platform.h"
+#include "platform/PathText.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 namespace {
@@ -20,8 +19,8 @@ namespace {
 TEST(PosixModuleName, IsTheRunningFilesNameWhateverArgvZeroSays) {
   char name[] = "/elsewhere/renamed";
   char* argv[] = {name, nullptr};
-  ASSERT_EQ(PlatformArguments(1, argv).size(), 1u);
-  EXPECT_EQ(PlatformModuleName(), "sondrax_tests");
+  ASSERT_EQ(PlatformDefaults().Arguments(1, argv).size(), 1u);
+  EXPECT_EQ(PlatformDefaults().ModuleName(), "sondrax_tests");
 }
 
 TEST(PosixModuleName, WithoutProcItIsTheNameTheProgramWasStartedBy) {
@@ -32,16 +31,14 @@ TEST(PosixModuleName, WithoutProcItIsTheNameTheProgramWasStartedBy) {
   // program is started through a link of another name.
   const std::string file = test::WriteTempFile("module_name.wav", "RIFF");
   const std::string link = test::TempPath("renamed-sondrax");
-  const std::string err = test::TempPath("module_name_stderr");
   unlink(link.c_str());
   ASSERT_EQ(symlink(SONDRAX_BINARY, link.c_str()), 0);
   auto error_line = [&](const std::string& prefix) {
-    const std::string command =
-        prefix + "'" + link + "' '" + file + "' >/dev/null 2>'" + err + "' </dev/null";
-    const int status = std::system(command.c_str());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << command;
+    const std::string command = prefix + "'" + link + "' '" + file + "'";
+    const test::RunResult result = test::RunShell(command);
+    EXPECT_EQ(result.Code, 1) << command;
     // From "Exception" on: a sanitizer build without /proc warns before it.
-    const std::string text = test::MaskLocation(test::ReadFile(err));
+    const std::string text = test::MaskLocation(result.Err);
     const std::size_t begin = std::min(text.find("Exception "), text.size());
     return text.substr(begin, text.find('\r', begin) - begin);
   };

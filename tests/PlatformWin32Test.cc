@@ -1,6 +1,6 @@
 // The Windows platform layer: the open's access and sharing, full paths, the module name,
 // standard output through GetStdHandle / GetFileType / WriteFile, what a console shows on
-// every code page, the floating-point setting, and the real executable started with a raw
+// every code page, and the real executable started with a raw
 // command line of the test's choosing.
 #ifdef _WIN32
 
@@ -8,16 +8,15 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <cfloat>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "Sondrax.h"
 #include "TestUtil.h"
+#include "platform/Platform.h"
 #include "report/InputFile.h"
 #include "report/Output.h"
-#include "report/Platform.h"
 
 namespace sondrax {
 namespace {
@@ -52,7 +51,7 @@ TEST(Win32Open, AFileHeldOpenForWritingByAnotherProgramCanStillBeRead) {
   const std::string path = test::WriteTempFile("held_open.wav", PcmBytes());
   const HANDLE writer = OpenOther(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
   ASSERT_NE(writer, INVALID_HANDLE_VALUE);
-  const auto result = test::RunCapture({"sondrax", path});
+  const auto result = test::RunWithSystemFiles({"sondrax", path});
   CloseHandle(writer);
   EXPECT_EQ(result.Out, PcmReport());
   EXPECT_EQ(result.Code, 0);
@@ -65,7 +64,7 @@ TEST(Win32Open, AFileLockedByAnotherProgramGivesTheOpenError) {
   InputFileRec file;
   EXPECT_EQ(OpenForReading(file, path), 32);  // ERROR_SHARING_VIOLATION
   EXPECT_FALSE(file.Open);
-  const auto result = test::RunCapture({"sondrax", path});
+  const auto result = test::RunWithSystemFiles({"sondrax", path});
   CloseHandle(locker);
   EXPECT_EQ(result.Out, OpenError(path));
   EXPECT_EQ(result.Err, "");
@@ -77,7 +76,7 @@ TEST(Win32Open, ReadingNeverWritesTheFile) {
   const std::string path = test::WriteTempFile("read_only_share.wav", PcmBytes());
   const HANDLE reader = OpenOther(path, GENERIC_READ, FILE_SHARE_READ);
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
-  const auto result = test::RunCapture({"sondrax", path});
+  const auto result = test::RunWithSystemFiles({"sondrax", path});
   CloseHandle(reader);
   EXPECT_EQ(result.Code, 0);
   EXPECT_EQ(test::ReadFile(path), PcmBytes());
@@ -92,8 +91,8 @@ TEST(Win32Open, DirectoriesAndDevicesAreNotFiles) {
   EXPECT_EQ(OpenForReading(file, dir), kErrAccessDenied);
   EXPECT_EQ(OpenForReading(file, "NUL"), kErrAccessDenied);
   EXPECT_FALSE(file.Open);
-  EXPECT_EQ(test::RunCapture({"sondrax", dir}).Out, OpenError(dir));
-  EXPECT_EQ(test::RunCapture({"sondrax", "nul"}).Out, OpenError("\\\\.\\nul"));
+  EXPECT_EQ(test::RunWithSystemFiles({"sondrax", dir}).Out, OpenError(dir));
+  EXPECT_EQ(test::RunWithSystemFiles({"sondrax", "nul"}).Out, OpenError("\\\\.\\nul"));
 }
 
 TEST(Win32Open, MissingFilesAndPathsKeepTheSystemsNumbers) {
@@ -113,13 +112,13 @@ std::string CurrentDirectory() {
 
 TEST(Win32FullPath, RelativeNamesJoinTheCurrentDirectory) {
   std::string full;
-  ASSERT_EQ(PlatformFullPath("sub/../x y.wav", &full), 0);
+  ASSERT_EQ(PlatformDefaults().FullPath("sub/../x y.wav", &full), 0);
   std::string expected = CurrentDirectory();
   if (expected.back() != '\\') {
     expected += '\\';
   }
   EXPECT_EQ(full, expected + "x y.wav");
-  ASSERT_EQ(PlatformFullPath("C:\\a\\.\\b\\..\\c.wav", &full), 0);
+  ASSERT_EQ(PlatformDefaults().FullPath("C:\\a\\.\\b\\..\\c.wav", &full), 0);
   EXPECT_EQ(full, "C:\\a\\c.wav");
 }
 
@@ -129,7 +128,7 @@ TEST(Win32FullPath, LongPathsAreNeverCut) {
     const std::string name = "C:\\" + std::string(length - 7, 'x') + ".wav";
     ASSERT_EQ(name.size(), length);
     std::string full;
-    const int status = PlatformFullPath(name, &full);
+    const int status = PlatformDefaults().FullPath(name, &full);
     if (length < MAX_PATH) {
       EXPECT_EQ(status, 0);
     }
@@ -143,7 +142,7 @@ TEST(Win32FullPath, LongPathsAreNeverCut) {
   }
   // The open error shows the whole name.
   const std::string long_name = test::TempPath(std::string(300, 'L') + ".wav");
-  EXPECT_EQ(test::RunCapture({"sondrax", long_name}).Out, OpenError(long_name));
+  EXPECT_EQ(test::RunWithSystemFiles({"sondrax", long_name}).Out, OpenError(long_name));
 }
 
 // ---- Module name --------------------------------------------------------------------------
@@ -153,8 +152,8 @@ TEST(Win32Module, NameIsTheTextAfterTheLastBackslash) {
   const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
   ASSERT_GT(length, 0u);
   const std::string whole(path, length);
-  EXPECT_EQ(PlatformModuleName(), whole.substr(whole.rfind('\\') + 1));
-  EXPECT_EQ(PlatformModuleName(), "sondrax_tests.exe");
+  EXPECT_EQ(PlatformDefaults().ModuleName(), whole.substr(whole.rfind('\\') + 1));
+  EXPECT_EQ(PlatformDefaults().ModuleName(), "sondrax_tests.exe");
 }
 
 // ---- The file name on a console -----------------------------------------------------------
@@ -163,17 +162,17 @@ TEST(Win32UserText, AnsiNamesBecomeUtf8WithoutC1Codes) {
   if (GetACP() != 1252) {
     GTEST_SKIP() << "the names are spelt in code page 1252";
   }
-  EXPECT_EQ(PlatformUserTextUtf8("C:\\M\xFCller \x80.wav"), "C:\\Müller €.wav");
+  EXPECT_EQ(PlatformDefaults().UserTextUtf8("C:\\M\xFCller \x80.wav"), "C:\\Müller €.wav");
   // Code page 1252 gives these five bytes the code points of C1 controls (0x90 is DCS, 0x9D
   // is OSC); 0x9B is a letter there, not CSI.
-  EXPECT_EQ(PlatformUserTextUtf8("\x81\x8D\x8F\x90\x9D\x9B"), "?????›");
+  EXPECT_EQ(PlatformDefaults().UserTextUtf8("\x81\x8D\x8F\x90\x9D\x9B"), "?????›");
   // Control bytes stay: the output layer shows them as their glyphs.
   const std::string controls(
       "a\x1B[0m\x00"
       "b",
       7);
-  EXPECT_EQ(PlatformUserTextUtf8(controls), controls);
-  EXPECT_EQ(PlatformUserTextUtf8(""), "");
+  EXPECT_EQ(PlatformDefaults().UserTextUtf8(controls), controls);
+  EXPECT_EQ(PlatformDefaults().UserTextUtf8(""), "");
 }
 
 // ---- Standard output ----------------------------------------------------------------------
@@ -290,38 +289,6 @@ TEST_F(StandardHandles, AReaderThatGoesAwayFailsTheNextHandOver) {
       << text;
 }
 
-// ---- Floating point -----------------------------------------------------------------------
-
-std::uint16_t ControlWord() {
-  std::uint16_t control = 0;
-  __asm__ volatile("fnstcw %0" : "=m"(control));
-  return control;
-}
-
-void SetControlWord(std::uint16_t control) { __asm__ volatile("fldcw %0" : : "m"(control)); }
-
-TEST(Win32FloatingPoint, StartupGivesA64BitSignificandAndRoundingToNearestEven) {
-  static_assert(LDBL_MANT_DIG == 64);
-  const std::uint16_t saved = ControlWord();
-  // What a thread of a bare Windows starts with (53-bit significand), rounding upwards.
-  SetControlWord(0x0A7F);
-  PlatformStartup();
-  const std::uint16_t control = ControlWord();
-  volatile long double one = 1.0L;
-  volatile long double odd = 1.0L + 0x1p-63L;
-  volatile long double half_ulp = 0x1p-64L;
-  const long double last_bit = one + 0x1p-63L;  // lost with a 53-bit significand
-  const long double tie_low = one + half_ulp;   // a tie: to the even neighbour, 1
-  const long double tie_high = odd + half_ulp;  // a tie: to the even neighbour, 1 + 2^-62
-  SetControlWord(saved);
-
-  EXPECT_EQ(control & 0x0F00, 0x0300);  // 64-bit significand, round to nearest even
-  EXPECT_EQ(control & 0x003F, 0x003F);  // no exception can trap inside library code
-  EXPECT_EQ(last_bit, 1.0L + 0x1p-63L);
-  EXPECT_EQ(tie_low, 1.0L);
-  EXPECT_EQ(tie_high, 1.0L + 0x1p-62L);
-}
-
 // ---- The real executable ------------------------------------------------------------------
 
 // Built by appending: GCC 12 warns falsely (-Wrestrict) about '"\"" + text + "\""'.
@@ -332,39 +299,53 @@ std::string Quoted(const std::string& text) {
   return quoted;
 }
 
-// Starts sondrax.exe with `arguments` appended to its quoted name, exactly as written: the
-// program splits the raw command line itself. A null standard output is a closed one.
-test::RunResult RunExe(const std::string& arguments, bool with_stdout = true) {
-  std::string exe;
-  EXPECT_EQ(PlatformFullPath(SONDRAX_BINARY, &exe), 0);
-  std::string command_line = Quoted(exe) + " " + arguments;
-  const std::string out_path = test::TempPath("exe_stdout.txt");
-  const std::string err_path = test::TempPath("exe_stderr.txt");
-  SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const auto create = [&](const std::string& path) {
-    return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
-                       FILE_ATTRIBUTE_NORMAL, nullptr);
-  };
-  const HANDLE out = create(out_path);
-  const HANDLE err = create(err_path);
+// Runs `command_line` with these standard output and error handles (inheritable ones) and
+// waits for it; returns its exit code (0xDEAD when it could not start).
+DWORD RunProcess(const std::string& command_line, HANDLE out, HANDLE err, DWORD flags = 0) {
+  std::string line = command_line;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = with_stdout ? out : nullptr;
+  startup.hStdOutput = out;
   startup.hStdError = err;
   PROCESS_INFORMATION process = {};
-  test::RunResult result;
-  if (CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+  DWORD code = 0xDEAD;
+  if (CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
                      &startup, &process)) {
     WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD code = 0;
     GetExitCodeProcess(process.hProcess, &code);
-    result.Code = static_cast<int>(code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   } else {
     ADD_FAILURE() << "CreateProcessA failed: " << GetLastError();
   }
+  return code;
+}
+
+// A new file that a started process inherits as its standard output or error.
+HANDLE InheritedFile(const std::string& path) {
+  SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
+  return CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+// sondrax.exe's quoted full name, then `arguments` exactly as written: the program splits the
+// raw command line itself.
+std::string ExeCommandLine(const std::string& arguments) {
+  std::string exe;
+  EXPECT_EQ(PlatformDefaults().FullPath(SONDRAX_BINARY, &exe), 0);
+  return Quoted(exe) + " " + arguments;
+}
+
+// Starts sondrax.exe with `arguments`. A null standard output is a closed one.
+test::RunResult RunExe(const std::string& arguments, bool with_stdout = true) {
+  const std::string out_path = test::TempPath("exe_stdout.txt");
+  const std::string err_path = test::TempPath("exe_stderr.txt");
+  const HANDLE out = InheritedFile(out_path);
+  const HANDLE err = InheritedFile(err_path);
+  test::RunResult result;
+  result.Code =
+      static_cast<int>(RunProcess(ExeCommandLine(arguments), with_stdout ? out : nullptr, err));
   CloseHandle(out);
   CloseHandle(err);
   result.Out = test::ReadFile(out_path);
@@ -615,29 +596,11 @@ TEST_F(Console, AFailingConsoleWriteEndsTheRunWithTheErrorText) {
 // The real program in the console, started as a command prompt starts it: its standard
 // output and standard error are the console's screen. Returns its exit code.
 int RunInConsole(const std::string& arguments) {
-  std::string exe;
-  EXPECT_EQ(PlatformFullPath(SONDRAX_BINARY, &exe), 0);
-  std::string command_line = Quoted(exe) + " " + arguments;
   SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
   const HANDLE screen =
       CreateFileA("CONOUT$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   &inherit, OPEN_EXISTING, 0, nullptr);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = screen;
-  startup.hStdError = screen;
-  PROCESS_INFORMATION process = {};
-  DWORD code = 0xDEAD;
-  if (CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                     &startup, &process)) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  } else {
-    ADD_FAILURE() << "CreateProcessA failed: " << GetLastError();
-  }
+  const DWORD code = RunProcess(ExeCommandLine(arguments), screen, screen);
   CloseHandle(screen);
   return static_cast<int>(code);
 }
@@ -667,31 +630,13 @@ TEST(Win32Console, TheConsoleTestsRunInAConsoleOfTheirOwn) {
   char self[MAX_PATH * 4];
   const DWORD length = GetModuleFileNameA(nullptr, self, sizeof self);
   ASSERT_GT(length, 0u);
-  std::string command_line = Quoted(std::string(self, length)) + " --gtest_filter=Console.*";
+  const std::string command_line = Quoted(std::string(self, length)) + " --gtest_filter=Console.*";
   const std::string out_path = test::TempPath("console_tests.txt");
-  SECURITY_ATTRIBUTES inherit = {sizeof(SECURITY_ATTRIBUTES), nullptr, TRUE};
-  const HANDLE out = CreateFileA(out_path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE out = InheritedFile(out_path);
   ASSERT_NE(out, INVALID_HANDLE_VALUE);
-  STARTUPINFOA startup = {};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out;
-  startup.hStdError = out;
   SetEnvironmentVariableA(kInConsole, "1");
-  PROCESS_INFORMATION process = {};
-  const BOOL started = CreateProcessA(nullptr, command_line.data(), nullptr, nullptr, TRUE,
-                                      CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process);
+  const DWORD code = RunProcess(command_line, out, out, CREATE_NO_WINDOW);
   SetEnvironmentVariableA(kInConsole, nullptr);
-  DWORD code = 0xDEAD;
-  if (started) {
-    WaitForSingleObject(process.hProcess, INFINITE);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-  } else {
-    ADD_FAILURE() << "CreateProcessA failed: " << GetLastError();
-  }
   CloseHandle(out);
   const std::string report = test::ReadFile(out_path);
   EXPECT_EQ(code, 0u) << report;

@@ -1,12 +1,11 @@
 // Whole reports, run in-process on WAVE files composed by the tests, compared byte for byte.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
 #include "TestUtil.h"
 #include "UTypes.h"
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 namespace {
@@ -18,8 +17,6 @@ using test::Le16;
 using test::Le32;
 using test::RunOnBytes;
 using test::WavBuilder;
-
-std::string Pcm16Stereo() { return FmtBody(1, 2, 44100, 176400, 4, 16); }
 
 // The three RIFF lines of a file whose declared size is right.
 std::string RiffOk(int size) {
@@ -64,33 +61,24 @@ TEST(RunSequence, NoArgumentOrAnEmptyOneGivesTheSyntaxText) {
 }
 
 TEST(RunSequence, MissingRelativeNameShowsTheAbsolutePathAndFails) {
-  char cwd[4096];
-  ASSERT_NE(getcwd(cwd, sizeof cwd), nullptr);
   const auto result = test::RunCapture({"sondrax", "./sub/../no such file.wav", "second.wav"});
-#ifdef _WIN32
-  const char separator = '\\';
-#else
-  const char separator = '/';
-#endif
-  EXPECT_EQ(result.Out, Banner() + "*ERROR*: Could not open \"" + std::string(cwd) + separator +
-                            "no such file.wav\"\r\n");
+  EXPECT_EQ(result.Out, Banner() + "*ERROR*: Could not open \"" + test::kFakeDirectory +
+                            "/no such file.wav\"\r\n");
   EXPECT_EQ(result.Err, "");
   EXPECT_EQ(result.Code, 1);
 }
 
 TEST(RunSequence, DirectoryGivesTheOpenError) {
-  std::string dir = testing::TempDir();
-  while (dir.size() > 1 && dir.back() == '/') {
-    dir.pop_back();
-  }
-  const auto result = test::RunCapture({"sondrax", dir});
-  EXPECT_EQ(result.Out, Banner() + "*ERROR*: Could not open \"" + dir + "\"\r\n");
+  const auto result = test::RunCapture({"sondrax", "."});
+  EXPECT_EQ(result.Out, Banner() + "*ERROR*: Could not open \"" + test::kFakeDirectory + "\"\r\n");
   EXPECT_EQ(result.Code, 1);
 }
 
 TEST(RunSequence, CompleteReportOfAPlainPcmFile) {
-  const auto bytes =
-      WavBuilder().Chunk("fmt ", Pcm16Stereo()).Chunk("data", std::string(176400, '\0')).Bytes();
+  const auto bytes = WavBuilder()
+                         .Chunk("fmt ", test::Pcm16StereoFmt())
+                         .Chunk("data", std::string(176400, '\0'))
+                         .Bytes();
   ASSERT_EQ(bytes.size(), 176444u);
   ExpectReport(RunOnBytes(bytes), RiffOk(176436) + kFmtPcm16Stereo +
                                       "■ fact              :          ÷\n"
@@ -121,7 +109,7 @@ TEST(RunSequence, SecondRunInOneProcessStartsFromZero) {
 // An 844-byte file: RIFF header, a 16-byte fmt chunk and 800 bytes of samples.
 WavBuilder File844() {
   WavBuilder builder;
-  builder.Chunk("fmt ", Pcm16Stereo()).Chunk("data", std::string(800, '\0'));
+  builder.Chunk("fmt ", test::Pcm16StereoFmt()).Chunk("data", std::string(800, '\0'));
   return builder;
 }
 
@@ -187,17 +175,21 @@ std::string ReportAfterFmt(const std::string& fmt_lines, int riff_size,
 }
 
 TEST(FormatChunk, ChunksBeforeItArePassedOverPadIncluded) {
-  const auto plain = WavBuilder().Chunk("fmt ", Pcm16Stereo()).Chunk("data", "abcd");
+  const auto plain = WavBuilder().Chunk("fmt ", test::Pcm16StereoFmt()).Chunk("data", "abcd");
   const auto expected = ReportAfterFmt(kFmtPcm16Stereo, 40);
   ExpectReport(RunOnBytes(plain.Bytes()), expected);
 
-  auto junk =
-      WavBuilder().Chunk("JUNK", "12345").Chunk("fmt ", Pcm16Stereo()).Chunk("data", "abcd");
+  auto junk = WavBuilder()
+                  .Chunk("JUNK", "12345")
+                  .Chunk("fmt ", test::Pcm16StereoFmt())
+                  .Chunk("data", "abcd");
   ExpectReport(RunOnBytes(junk.Bytes()), ReportAfterFmt(kFmtPcm16Stereo, 54));
 
   // A writer that left out the pad: the next header starts right after the odd body.
-  auto unpadded =
-      WavBuilder().ChunkNoPad("JUNK", "12345").Chunk("fmt ", Pcm16Stereo()).Chunk("data", "abcd");
+  auto unpadded = WavBuilder()
+                      .ChunkNoPad("JUNK", "12345")
+                      .Chunk("fmt ", test::Pcm16StereoFmt())
+                      .Chunk("data", "abcd");
   ExpectReport(RunOnBytes(unpadded.Bytes()), ReportAfterFmt(kFmtPcm16Stereo, 53));
 }
 
@@ -333,8 +325,11 @@ TEST(FormatChunk, NotFoundTruncatedAndFoundAfterData) {
                FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
   // "fmt " after "data": the search passed the data chunk over, so the walk after "fmt "
   // meets no data chunk.
-  const auto late =
-      WavBuilder().Chunk("data", "abcd").Chunk("fmt ", Pcm16Stereo()).Chunk("JUNK", "").Bytes();
+  const auto late = WavBuilder()
+                        .Chunk("data", "abcd")
+                        .Chunk("fmt ", test::Pcm16StereoFmt())
+                        .Chunk("JUNK", "")
+                        .Bytes();
   ExpectReport(RunOnBytes(late), RiffOk(48) + kFmtPcm16Stereo +
                                      "■ fact              :          √\n"
                                      " \"fact\" chunk size  :          0\n"
@@ -350,11 +345,12 @@ TEST(FormatChunk, SizesThatCannotBeRight) {
                "\"RIFF\" body size    :         16 - file length is reported exactly, OK.\n"
                "WAVE                :          √\n"
                "■ fmt               : *ERROR*: Negative chunk size in WAVE file.\n");
-  ExpectReport(RunOnBytes(WavBuilder().ChunkSized("fmt ", 0xFFFFFFFFu, Pcm16Stereo()).Bytes()),
-               RiffOk(28) +
-                   "■ fmt               :          √\n"
-                   " \"fmt \" chunk size  :         -1\n"
-                   "*ERROR*: Negative chunk size in WAVE file.\n");
+  ExpectReport(
+      RunOnBytes(WavBuilder().ChunkSized("fmt ", 0xFFFFFFFFu, test::Pcm16StereoFmt()).Bytes()),
+      RiffOk(28) +
+          "■ fmt               :          √\n"
+          " \"fmt \" chunk size  :         -1\n"
+          "*ERROR*: Negative chunk size in WAVE file.\n");
   // A skip whose target wraps past 2^31 - 1 is a seek to a negative position.
   ExpectReport(RunOnBytes(WavBuilder().ChunkSized("JUNK", 0x7FFFFFF0u, "").Raw("xxxx").Bytes()),
                RiffOk(16) + "■ fmt               : ", 1,
@@ -448,11 +444,11 @@ TEST(FactData, FactBodyLargerThanTheRecord) {
 }
 
 TEST(FactData, MissingDataAndEarlyEnd) {
-  const auto fmt_only = WavBuilder().Chunk("fmt ", Pcm16Stereo());
+  const auto fmt_only = WavBuilder().Chunk("fmt ", test::Pcm16StereoFmt());
   ExpectReport(RunOnBytes(fmt_only.Bytes()),
                RiffOk(28) + kFmtPcm16Stereo + "■ fact              : ", 1,
                FatalText("EInOutError", "Versuch hinter dem Dateiende zu lesen."));
-  const auto no_data = WavBuilder().Chunk("fmt ", Pcm16Stereo()).Chunk("JUNK", "ab");
+  const auto no_data = WavBuilder().Chunk("fmt ", test::Pcm16StereoFmt()).Chunk("JUNK", "ab");
   ExpectReport(RunOnBytes(no_data.Bytes()),
                RiffOk(38) + kFmtPcm16Stereo +
                    "■ fact              :          √\n"
@@ -552,34 +548,24 @@ TEST(FactData, OddDataWithItsPadByteEndsTheFileCleanly) {
 
 // ---- LIST and INFO chunks -----------------------------------------------------------------
 
-// A short PCM file followed by `tail`.
-std::string WithList(const std::string& tail) {
-  return WavBuilder().Chunk("fmt ", Pcm16Stereo()).Chunk("data", "abcd").Raw(tail).Bytes();
-}
-
 std::string ListLines(const test::RunResult& result) {
   const std::string marker = Cp437("  ╘═> est. playtime :     0.00 s =  0:00.00\n");
   const auto at = result.Out.find(marker);
   return at == std::string::npos ? result.Out : result.Out.substr(at + marker.size());
 }
 
-std::string Chunk(const std::string& id, const std::string& body) {
-  return id + Le32(static_cast<std::uint32_t>(body.size())) + body +
-         (body.size() % 2 ? std::string(1, '\0') : "");
-}
-
 TEST(ListInfo, ItemsOfEveryLength) {
-  const std::string tail = Chunk("LIST", test::InfoList({
-                                             {"INAM", std::string("Title\0", 6)},
-                                             {"ICMT", ""},
-                                             {"IART", std::string(39, 'a')},
-                                             {"ISFT", std::string(40, 'b')},
-                                             {"ICOP", std::string(254, 'c')},
-                                             {"IKEY", std::string(255, 'd')},
-                                             {std::string("IN\0\0", 4), "x"},
-                                             {std::string("\0ABC", 4), "yz"},
-                                         }));
-  const auto result = RunOnBytes(WithList(tail));
+  const std::string tail = test::PaddedChunk("LIST", test::InfoList({
+                                                         {"INAM", std::string("Title\0", 6)},
+                                                         {"ICMT", ""},
+                                                         {"IART", std::string(39, 'a')},
+                                                         {"ISFT", std::string(40, 'b')},
+                                                         {"ICOP", std::string(254, 'c')},
+                                                         {"IKEY", std::string(255, 'd')},
+                                                         {std::string("IN\0\0", 4), "x"},
+                                                         {std::string("\0ABC", 4), "yz"},
+                                                     }));
+  const auto result = RunOnBytes(test::PcmThen(tail));
   EXPECT_EQ(ListLines(result), Cp437("■ LIST              :          √\n"
                                      " \"LIST\" chunk size  :        668\n"
                                      " \"LIST\" data type   :       INFO\n"
@@ -604,9 +590,9 @@ TEST(ListInfo, ItemsOfEveryLength) {
 }
 
 TEST(ListInfo, OddItemsAreFollowedByTheirPadByte) {
-  const std::string tail =
-      Chunk("LIST", test::InfoList({{"INAM", std::string("Test\0", 5)}, {"ICMT", "abcd"}}));
-  const auto result = RunOnBytes(WithList(tail));
+  const std::string tail = test::PaddedChunk(
+      "LIST", test::InfoList({{"INAM", std::string("Test\0", 5)}, {"ICMT", "abcd"}}));
+  const auto result = RunOnBytes(test::PcmThen(tail));
   EXPECT_EQ(ListLines(result), Cp437("■ LIST              :          √\n"
                                      " \"LIST\" chunk size  :         30\n"
                                      " \"LIST\" data type   :       INFO\n"
@@ -620,10 +606,12 @@ TEST(ListInfo, OddItemsAreFollowedByTheirPadByte) {
 }
 
 TEST(ListInfo, ChunksAroundAndBetweenLists) {
-  const std::string tail = Chunk("JUNK", "zz") + Chunk("LIST", test::InfoList({{"INAM", "ab"}})) +
-                           Chunk("LIST", "adtl" + Chunk("labl", "1234")) +
-                           Chunk("LIST", std::string("ab\0\0", 4)) + Chunk("smpl", "x");
-  const auto result = RunOnBytes(WithList(tail));
+  const std::string tail = test::PaddedChunk("JUNK", "zz") +
+                           test::PaddedChunk("LIST", test::InfoList({{"INAM", "ab"}})) +
+                           test::PaddedChunk("LIST", "adtl" + test::PaddedChunk("labl", "1234")) +
+                           test::PaddedChunk("LIST", std::string("ab\0\0", 4)) +
+                           test::PaddedChunk("smpl", "x");
+  const auto result = RunOnBytes(test::PcmThen(tail));
   EXPECT_EQ(ListLines(result), Cp437("■ LIST              :          √\n"
                                      " \"LIST\" chunk size  :         14\n"
                                      " \"LIST\" data type   :       INFO\n"
@@ -640,7 +628,8 @@ TEST(ListInfo, ChunksAroundAndBetweenLists) {
 }
 
 TEST(ListInfo, NonListChunkWhoseBytesSpellInfoIsNotAList) {
-  const auto result = RunOnBytes(WithList(Chunk("JUNK", "INFOxxxx") + Chunk("tiny", "a")));
+  const auto result = RunOnBytes(
+      test::PcmThen(test::PaddedChunk("JUNK", "INFOxxxx") + test::PaddedChunk("tiny", "a")));
   EXPECT_EQ(ListLines(result), Cp437("■ LIST              :          ÷\n"));
   EXPECT_EQ(result.Code, 0);
 }
@@ -648,7 +637,7 @@ TEST(ListInfo, NonListChunkWhoseBytesSpellInfoIsNotAList) {
 TEST(ListInfo, SizesThatCannotBeRight) {
   // A LIST found with a negative size is shown and lists no item.
   const auto negative_list =
-      RunOnBytes(WithList("LIST" + Le32(0xFFFFFFF0u) + "INFO" + "INAM" + Le32(2) + "ab"));
+      RunOnBytes(test::PcmThen("LIST" + Le32(0xFFFFFFF0u) + "INFO" + "INAM" + Le32(2) + "ab"));
   EXPECT_EQ(ListLines(negative_list), Cp437("■ LIST              :          √\n"
                                             " \"LIST\" chunk size  :        -16\n"
                                             " \"LIST\" data type   :       INFO\n"
@@ -657,7 +646,7 @@ TEST(ListInfo, SizesThatCannotBeRight) {
   EXPECT_EQ(negative_list.Code, 0);
 
   const auto negative_item =
-      RunOnBytes(WithList("LIST" + Le32(14) + "INFO" + "INAM" + Le32(0xFFFFFFFEu) + "ab"));
+      RunOnBytes(test::PcmThen("LIST" + Le32(14) + "INFO" + "INAM" + Le32(0xFFFFFFFEu) + "ab"));
   EXPECT_EQ(ListLines(negative_item), Cp437("■ LIST              :          √\n"
                                             " \"LIST\" chunk size  :         14\n"
                                             " \"LIST\" data type   :       INFO\n"
@@ -666,13 +655,13 @@ TEST(ListInfo, SizesThatCannotBeRight) {
                                             "*ERROR*: Negative INFO item size in WAVE file.\n"));
   EXPECT_EQ(negative_item.Code, 0);
 
-  const auto negative_chunk = RunOnBytes(WithList("JUNK" + Le32(0xFFFFFFF8u) + "abcd"));
+  const auto negative_chunk = RunOnBytes(test::PcmThen("JUNK" + Le32(0xFFFFFFF8u) + "abcd"));
   EXPECT_EQ(ListLines(negative_chunk),
             Cp437("■ LIST              : *ERROR*: Negative chunk size in WAVE file.\n"));
 
   // An item bound beyond 2^31 - 1 wraps negative: no item is listed.
   const auto huge_list =
-      RunOnBytes(WithList("LIST" + Le32(0x7FFFFFFFu) + "INFO" + "INAM" + Le32(2) + "ab"));
+      RunOnBytes(test::PcmThen("LIST" + Le32(0x7FFFFFFFu) + "INFO" + "INAM" + Le32(2) + "ab"));
   EXPECT_EQ(ListLines(huge_list), Cp437("■ LIST              :          √\n"
                                         " \"LIST\" chunk size  : 2147483647\n"
                                         " \"LIST\" data type   :       INFO\n"
@@ -681,7 +670,8 @@ TEST(ListInfo, SizesThatCannotBeRight) {
 }
 
 TEST(ListInfo, TruncatedItemEndsWithTheReadError) {
-  const auto result = RunOnBytes(WithList("LIST" + Le32(20) + "INFO" + "INAM" + Le32(8) + "abc"));
+  const auto result =
+      RunOnBytes(test::PcmThen("LIST" + Le32(20) + "INFO" + "INAM" + Le32(8) + "abc"));
   EXPECT_EQ(ListLines(result), Cp437("■ LIST              :          √\n"
                                      " \"LIST\" chunk size  :         20\n"
                                      " \"LIST\" data type   :       INFO\n"
@@ -694,8 +684,9 @@ TEST(ListInfo, TruncatedItemEndsWithTheReadError) {
 
 TEST(ListInfo, FileBytesReachAPipeUnchanged) {
   const std::string text("\x1B]0;owned\x07\x1B[2J\x9B", 14);
-  const auto result = RunOnBytes(
-      WithList(Chunk("LIST", "\x1B[1m") + Chunk("LIST", test::InfoList({{"\x1B[0m", text}}))));
+  const auto result =
+      RunOnBytes(test::PcmThen(test::PaddedChunk("LIST", "\x1B[1m") +
+                               test::PaddedChunk("LIST", test::InfoList({{"\x1B[0m", text}}))));
   EXPECT_NE(result.Out.find(Cp437(" \"LIST\" data type   :       ") + "\x1B[1m\r\n"),
             std::string::npos);
   EXPECT_NE(result.Out.find(Cp437("    ∙ \"") + "\x1B[0m" + Cp437("\" size   :         14 [") +
@@ -707,7 +698,7 @@ TEST(ListInfo, FileBytesReachAPipeUnchanged) {
 
 // The verdict comes from how the run ended, never from the report's text.
 TEST(RunRecord, VerdictFromHowTheRunEnded) {
-  const std::string pcm = Pcm16Stereo();
+  const std::string pcm = test::Pcm16StereoFmt();
   const auto adpcm = FmtBody(17, 1, 8000, 4055, 256, 4, Le16(2) + "\xF9\x01");
   const struct {
     std::string Bytes;
@@ -747,7 +738,7 @@ TEST(RunRecord, VerdictFromHowTheRunEnded) {
 
 TEST(RunRecord, ChunksOfTheWalkWithAZeroRunAsOneEntry) {
   const auto bytes = WavBuilder()
-                         .Chunk("fmt ", Pcm16Stereo())
+                         .Chunk("fmt ", test::Pcm16StereoFmt())
                          .Chunk("data", "abcd")
                          .Raw(std::string(64, '\0'))
                          .Chunk("LIST", "INFO" + test::ChunkHeader("INAM", 2) + "ab")
@@ -790,7 +781,7 @@ TEST(RealFiles, ReportsMatchTheCheckedOnes) {
     SCOPED_TRACE(entry.path().filename().string());
     auto report_path = entry.path();
     report_path.replace_extension(".report");
-    const auto result = test::RunCapture({"sondrax", entry.path().string()});
+    const auto result = test::RunOnBytes(test::ReadFile(entry.path().string()));
     EXPECT_EQ(result.Out, test::ReadFile(report_path.string()));
     EXPECT_EQ(result.Err, "");
     EXPECT_EQ(result.Code, 0);

@@ -40,6 +40,24 @@ std::string FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rat
 
 std::string ChunkHeader(const std::string& id, std::uint32_t size) { return id + Le32(size); }
 
+std::string PaddedChunk(const std::string& id, const std::string& body) {
+  std::string chunk = ChunkHeader(id, static_cast<std::uint32_t>(body.size())) + body;
+  if (body.size() % 2 != 0) {
+    chunk.push_back('\0');
+  }
+  return chunk;
+}
+
+std::string Pcm16StereoFmt() { return FmtBody(1, 2, 44100, 176400, 4, 16); }
+
+std::string PcmFmtChunk() { return PaddedChunk("fmt ", Pcm16StereoFmt()); }
+
+std::string Riff(const std::string& chunks) { return WavBuilder().Raw(chunks).Bytes(); }
+
+std::string PcmThen(const std::string& tail) {
+  return Riff(PcmFmtChunk() + PaddedChunk("data", "abcd") + tail);
+}
+
 WavBuilder::WavBuilder() = default;
 
 WavBuilder& WavBuilder::Id(const std::string& id) {
@@ -59,10 +77,7 @@ WavBuilder& WavBuilder::RawSize(std::uint32_t size) {
 }
 
 WavBuilder& WavBuilder::Chunk(const std::string& id, const std::string& body) {
-  ChunkNoPad(id, body);
-  if (body.size() % 2 != 0) {
-    body_.push_back('\0');
-  }
+  body_ += PaddedChunk(id, body);
   return *this;
 }
 
@@ -199,23 +214,18 @@ std::string FatalText(const std::string& class_name, const std::string& message,
 }
 
 std::string FatalText(const std::string& class_name, const std::string& message) {
-  return FatalText(class_name, message, PlatformModuleName());
+  return FatalText(class_name, message, kFakeModuleName);
 }
 
-RunResult RunBinary(const std::string& arguments_and_redirections) {
-  const std::string out_path = TempPath("binary_stdout");
-  const std::string err_path = TempPath("binary_stderr");
+RunResult RunShell(const std::string& command) {
+  const std::string out_path = TempPath("shell_stdout");
+  const std::string err_path = TempPath("shell_stderr");
   // Built by appending: GCC 12 warns falsely (-Wrestrict) about '"(" + text'.
-  std::string command = "( ";
-  if (*kEmulator != '\0') {
-    command += '"';
-    command += kEmulator;
-    command += "\" ";
-  }
-  command += "\"" SONDRAX_BINARY "\" " + arguments_and_redirections + " ) >\"" + out_path +
-             "\" 2>\"" + err_path + "\" </dev/null";
+  std::string line = "( ";
+  line += command;
+  line += " ) >\"" + out_path + "\" 2>\"" + err_path + "\" </dev/null";
   RunResult result;
-  const int status = std::system(command.c_str());
+  const int status = std::system(line.c_str());
 #ifdef _WIN32
   result.Code = status;
 #else
@@ -224,6 +234,17 @@ RunResult RunBinary(const std::string& arguments_and_redirections) {
   result.Out = ReadFile(out_path);
   result.Err = ReadFile(err_path);
   return result;
+}
+
+RunResult RunBinary(const std::string& arguments_and_redirections) {
+  std::string command;
+  if (*kEmulator != '\0') {
+    command += '"';
+    command += kEmulator;
+    command += "\" ";
+  }
+  command += "\"" SONDRAX_BINARY "\" " + arguments_and_redirections;
+  return RunShell(command);
 }
 
 }  // namespace sondrax::test

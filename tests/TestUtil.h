@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "FakePlatform.h"
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax::test {
 
@@ -18,11 +18,23 @@ std::string Le32(std::uint32_t value);
 
 /// A chunk header: the id, then the size as four little-endian bytes.
 std::string ChunkHeader(const std::string& id, std::uint32_t size);
+/// A whole chunk: its header, the body, and the zero pad byte after an odd body.
+std::string PaddedChunk(const std::string& id, const std::string& body);
 
 /// The common 16-byte "fmt " body, plus optional trailing bytes (cbSize and extra data).
 std::string FmtBody(std::uint16_t tag, std::uint16_t channels, std::uint32_t rate,
                     std::uint32_t byte_rate, std::uint16_t align, std::uint16_t bits,
                     const std::string& tail = "");
+
+/// The body of the common 16-bit stereo PCM "fmt " chunk (44100 samples per second), and the
+/// whole chunk.
+std::string Pcm16StereoFmt();
+std::string PcmFmtChunk();
+
+/// A RIFF/WAVE file of these chunks, whose RIFF size is right.
+std::string Riff(const std::string& chunks);
+/// A short PCM file (the common "fmt " chunk, 4 bytes of samples) followed by `tail`.
+std::string PcmThen(const std::string& tail);
 
 /// Composes a RIFF file chunk by chunk. The RIFF size is the real body length unless set.
 class WavBuilder {
@@ -75,8 +87,8 @@ inline constexpr const char* kEmulator = SONDRAX_EMULATOR;
 inline constexpr const char* kEmulator = "";
 #endif
 
-/// The format section of the common 16-bit stereo PCM "fmt " chunk (FmtBody(1, 2, 44100,
-/// 176400, 4, 16)), as written readably for Cp437.
+/// The format section of the common 16-bit stereo PCM "fmt " chunk (Pcm16StereoFmt), as
+/// written readably for Cp437.
 inline constexpr char kFmtPcm16Stereo[] =
     "■ fmt               :          √\n"
     " \"fmt \" chunk size  :         16\n"
@@ -98,11 +110,15 @@ std::string MaskLocation(const std::string& err);
 /// XXXXXXXX.", the message (with its closing point) and an empty line, each ending in CR LF.
 std::string FatalText(const std::string& class_name, const std::string& message,
                       const std::string& module);
-/// The same for the program running the report in-process.
+/// The same for the program running the report in-process, on the fake platform.
 std::string FatalText(const std::string& class_name, const std::string& message);
 
-/// Runs the built executable through /bin/sh with `shell_tail` appended to its name (for
-/// redirections); returns stdout, stderr and the exit status.
+/// Runs a shell command line with no standard input; returns its standard output, standard
+/// error (what the command line does not redirect itself) and exit status.
+RunResult RunShell(const std::string& command);
+
+/// Runs the built executable through RunShell with `arguments_and_redirections` appended to
+/// its name, behind the emulator in a cross-build.
 RunResult RunBinary(const std::string& arguments_and_redirections);
 
 }  // namespace sondrax::test

@@ -4,8 +4,8 @@
 #
 # Usage: tools/lint.sh [--fix]     (--fix: formats the files in place first)
 #
-# clang-format: every tracked .c, .cc and .h file. clang-tidy: the sources of src/, tests/ and
-# fuzz/ with the flags of a Clang build (build-lint/, configured, never built), and the
+# clang-format: every tracked .c, .cc and .h file. clang-tidy: the sources of src/, testing/,
+# tests/ and fuzz/ with the flags of a Clang build (build-lint/, configured, never built), and the
 # Windows-only sources with those of the MinGW-w64 build (build-lint-win/) and its headers;
 # the project's headers are checked through the files that include them. The whole clang-tidy
 # output is kept in build-lint/clang-tidy.log.
@@ -43,10 +43,10 @@ cmake -S . -B build-lint -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DSONDRAX_FUZZ=ON
   -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
 cmake -S . -B build-lint-win -G Ninja --no-warn-unused-cli \
   -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DCMAKE_EXPORT_COMPILE_COMMANDS=ON >/dev/null
-# The files of a compilation database that lie in src/, tests/ or fuzz/.
+# The files of a compilation database that lie in src/, testing/, tests/ or fuzz/.
 database_files() {
   sed -n 's/^ *"file": "\(.*\)",\{0,1\}$/\1/p' "$1/compile_commands.json" |
-    grep -E "^$root/(src|tests|fuzz)/" | sort -u
+    grep -E "^$root/(src|testing|tests|fuzz)/" | sort -u
 }
 mkdir -p build-lint/tidy
 rm -f build-lint/tidy/*

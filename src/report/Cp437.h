@@ -1,10 +1,7 @@
 // Code page 437, the character set of the report, and its display on a terminal.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
-#include <string_view>
 
 namespace sondrax {
 
@@ -14,9 +11,5 @@ char32_t Cp437Glyph(unsigned char byte);
 
 /// Appends the UTF-8 encoding of `c` to `out`.
 void AppendUtf8(char32_t c, std::string* out);
-
-/// How many bytes at the end of `text` (0 to 3) begin a UTF-8 sequence that `text` ends
-/// before completing: the part of a glyph that a piece of text cut off from the next piece.
-std::size_t Utf8IncompleteTail(std::string_view text);
 
 }  // namespace sondrax

@@ -1,11 +1,9 @@
 // Extended precision in integers: each function gives the bits one x87 instruction gives with
-// a 64-bit significand and rounding to nearest even (the unit's setting for the whole run).
+// a 64-bit significand and rounding to nearest even (the precision the play time is computed in).
 #include "report/Extended.h"
 
 #include <bit>
 #include <cmath>
-#include <cstring>
-#include <limits>
 
 namespace sondrax {
 
@@ -163,18 +161,6 @@ ExtendedRec ExtendedPowerOfTen(std::int32_t k) {
 
 // FILD, FILD, FDIV, FSTP to a double.
 double PlayTimeQuotient(std::int64_t size, std::int32_t rate) {
-  if (rate == 0) {
-    if (size == 0) {
-      // The x87 "indefinite" NaN, stored to a double. Its bits are copied, not cast: not every
-      // standard library of the program's targets has std::bit_cast yet.
-      constexpr std::uint64_t kIndefinite = 0xFFF8000000000000;
-      double indefinite = 0;
-      std::memcpy(&indefinite, &kIndefinite, sizeof indefinite);
-      return indefinite;
-    }
-    return size < 0 ? -std::numeric_limits<double>::infinity()
-                    : std::numeric_limits<double>::infinity();
-  }
   return ExtendedToDouble(ExtendedDivide(ExtendedFromInt(size), ExtendedFromInt(rate)));
 }
 

@@ -38,9 +38,7 @@ ExtendedRec ExtendedPowerOfTen(std::int32_t k);
 
 /// The play time in seconds: size / rate, both converted exactly, divided with a 64-bit
 /// significand and then rounded to double (so rounded twice, ties to even each time). size is
-/// any value in [-2^31, 2^32). A rate of 0 gives what the x87 unit gives with its faults
-/// masked: an infinity with the sign of size, or its default NaN (sign bit set) for 0 / 0; the
-/// report tests for those cases itself before it divides.
+/// any value in [-2^31, 2^32); rate must not be 0 (the report tests for it before it divides).
 double PlayTimeQuotient(std::int64_t size, std::int32_t rate);
 
 }  // namespace sondrax

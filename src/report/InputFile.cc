@@ -3,29 +3,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/PathText.h"
 #include "report/Cp437.h"
 #include "report/Output.h"
-#include "report/PathText.h"
 
 namespace sondrax {
-
-std::int32_t IoError = 0;
-FileWorkRec FileWork;
 
 namespace {
 
 // The window's bytes. Kept apart from the run's records, which a run starts by zeroing: the
 // window's contents only count as far as InputFileRec::WindowBytes says.
 unsigned char Window[WindowMax];
-
-// One more file operation; false (with IoError set) once the work limit is passed.
-bool CountOperation() {
-  if (FileWork.Limit != 0 && ++FileWork.Operations > FileWork.Limit) {
-    IoError = WorkLimitError;
-    return false;
-  }
-  return true;
-}
 
 bool InWindow(const InputFileRec& file, std::int64_t position) {
   return position >= file.WindowStart &&
@@ -132,9 +120,6 @@ void ReadExact(InputFileRec& file, void* dest, std::int32_t count) {
     // The report sections never ask for a negative count; one would be a fault of the program.
     std::abort();
   }
-  if (!CountOperation()) {
-    return;
-  }
   auto* out = static_cast<unsigned char*>(dest);
   auto wanted = static_cast<std::size_t>(count);
   while (wanted > 0) {
@@ -157,20 +142,11 @@ void ReadExact(InputFileRec& file, void* dest, std::int32_t count) {
   }
 }
 
-std::int64_t CurrentPos(InputFileRec& file) {
-  (void)CountOperation();
-  return file.Position;
-}
+std::int64_t CurrentPos(InputFileRec& file) { return file.Position; }
 
-std::int64_t TotalSize(InputFileRec& file) {
-  (void)CountOperation();
-  return file.Length;
-}
+std::int64_t TotalSize(InputFileRec& file) { return file.Length; }
 
 bool AtEnd(InputFileRec& file) {
-  if (!CountOperation()) {
-    return true;
-  }
   if (file.Position < file.Length) {
     return false;
   }
@@ -187,9 +163,6 @@ bool AtEnd(InputFileRec& file) {
 }
 
 void SeekTo(InputFileRec& file, std::int64_t position) {
-  if (!CountOperation()) {
-    return;
-  }
   if (position < 0) {
     IoError = kErrNegativeSeek;
     return;
@@ -198,9 +171,6 @@ void SeekTo(InputFileRec& file, std::int64_t position) {
 }
 
 std::int64_t ZeroRunLength(InputFileRec& file) {
-  if (!CountOperation()) {
-    return 0;
-  }
   std::int64_t at = file.Position;
   for (;;) {
     if (!WindowAt(file, at) || file.WindowBytes == 0) {
@@ -237,22 +207,30 @@ void CloseInput(InputFileRec& file) {
   }
 }
 
+std::string FullPathOf(const std::string& name) {
+  std::string full_path;
+  if (Platform.FullPath(name, &full_path) != 0) {
+    return name;
+  }
+  return full_path;
+}
+
 std::string IoErrorMessage(std::int32_t code) {
   switch (code) {
-  case 2:
+  case kErrFileNotFound:
     return "Datei nicht gefunden";
-  case 3:
+  case kErrPathNotFound:
     return "Ung\x81ltiger Dateiname";
-  case 4:
+  case kErrTooManyOpenFiles:
     return "Zu viele ge\x94"
            "ffnete Dateien";
-  case 5:
+  case kErrAccessDenied:
     return "Dateizugriff verweigert";
-  case 100:
+  case kErrShortRead:
     return "Versuch hinter dem Dateiende zu lesen";
-  case 101:
+  case kErrLowOnSpace:
     return "Zu wenig Speicherplatz";
-  case 106:
+  case kErrInvalidNumber:
     return "Ung\x81ltige numerische Eingabe";
   default:
     return "E/A-Fehler " + IntText(code);
@@ -314,7 +292,7 @@ void WriteErrorText(std::string_view class_name, std::string_view message, std::
   std::string text = "Exception ";
   text += class_name;
   text += " in Modul ";
-  text += PlatformModuleName();
+  text += Platform.ModuleName();
   text += " bei ";
   text += HexLocation(location);
   text += ".\r\n";

@@ -11,7 +11,7 @@
 #include <string>
 #include <string_view>
 
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 
@@ -39,24 +39,10 @@ struct InputFileRec {
   std::int64_t PlatformPosition = 0;  // the platform's own position; -1 when unknown
 };
 
-/// The work of a run on its file: every file operation counts one. Tests and the fuzzer set
-/// a limit to prove that every walk ends; past it each operation fails with the error
-/// `WorkLimitError`. A limit of 0 means none (the program's own runs).
-struct FileWorkRec {
-  std::uint64_t Operations = 0;
-  std::uint64_t Limit = 0;
-};
-extern FileWorkRec FileWork;
-inline constexpr int WorkLimitError = 9999;
-
 /// The smallest and the largest window. A fill that continues where the last one ended
 /// doubles the window, up to the largest; a fill anywhere else starts with the smallest.
 inline constexpr std::size_t WindowMin = std::size_t{16} * 1024;
 inline constexpr std::size_t WindowMax = std::size_t{1024} * 1024;
-
-/// Pending error number, 0 for none. Set by the failing file operation or write, taken by
-/// CheckIo. Codes of the program's own: 100 a short read, 105 standard output unusable.
-extern std::int32_t IoError;
 
 /// Opens `name` (the full path) for reading and asks its length. Returns 0, or the
 /// platform's error number with the file left closed; IoError is not touched.
@@ -78,8 +64,13 @@ void SeekTo(InputFileRec& file, std::int64_t position);
 /// How many zero bytes follow from the position on, up to the end of the file; the
 /// position does not move. IoError: the platform's code when a read fails.
 std::int64_t ZeroRunLength(InputFileRec& file);
-/// Closes the file. IoError: the platform's code on failure.
+/// Closes the file; nothing happens when it is not open. IoError: the platform's code on
+/// failure.
 void CloseInput(InputFileRec& file);
+
+/// The full path under which `name` is opened and shown: the platform's absolute form of it,
+/// or `name` itself where the platform cannot make one.
+std::string FullPathOf(const std::string& name);
 
 /// The message that belongs to an I/O error number ("Datei nicht gefunden" ...), in code
 /// page 437 bytes; "E/A-Fehler n" for numbers without a text of their own.

@@ -3,10 +3,10 @@
 #include <cstring>
 
 #include "report/Cp437.h"
-#include "report/InputFile.h"
 
 namespace sondrax {
 
+std::int32_t IoError = 0;
 ReportOutputRec ReportOutput;
 
 namespace {
@@ -71,10 +71,8 @@ void PutDisplayed(unsigned char byte, TextSource source) {
   const bool control = byte < 0x20 || byte == 0x7F;
   const bool foreign = source != TextSource::kProgram;
   const bool utf8 = ReportOutput.Charset == TerminalCharset::kUtf8;
-  // A terminal of some other 8-bit character set may take 0x80 to 0x9F as control codes (C1);
-  // on a code page 437 console they are letters (Ç ü é ...).
-  const bool c1 =
-      byte >= 0x80 && byte < 0xA0 && !utf8 && ReportOutput.Charset != TerminalCharset::kCp437;
+  // A terminal of some other 8-bit character set may take 0x80 to 0x9F as control codes (C1).
+  const bool c1 = byte >= 0x80 && byte < 0xA0 && !utf8;
   if (control && foreign) {
     // Bytes from outside must not reach the terminal as control codes (escape sequences).
     if (byte == 0) {
@@ -180,10 +178,6 @@ void WriteInt64(std::int64_t value, std::int32_t width) {
 
 void WritePadded(std::string_view text, std::int32_t width, TextSource source) {
   WriteRightAligned(text, width, source);
-}
-
-void WriteFixed(double x, std::int32_t width, std::int32_t decimals) {
-  WriteRightAligned(FixedText(x, decimals), width, TextSource::kProgram);
 }
 
 void EndLine() {

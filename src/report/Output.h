@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 
@@ -27,6 +27,11 @@ inline constexpr char FoundMark = '\xFB';
 inline constexpr char AbsentMark = '\xF6';
 /// Capacity of the output buffer.
 inline constexpr int OutputBufferSize = 128;
+
+/// Pending error number, 0 for none. Set by the failing write or file operation, taken by
+/// CheckIo (report/InputFile.h). Codes of the program's own: 100 a short read, 105 standard
+/// output unusable.
+extern std::int32_t IoError;
 
 struct ReportOutputRec {
   bool Open = false;
@@ -63,8 +68,6 @@ void WriteInt64(std::int64_t value, std::int32_t width);
 /// Writes width - length blanks (when positive), then the text.
 void WritePadded(std::string_view text, std::int32_t width,
                  TextSource source = TextSource::kProgram);
-/// Writes the fixed-point rendering of x (see FixedText) right-aligned in width.
-void WriteFixed(double x, std::int32_t width, std::int32_t decimals);
 /// Writes CR LF; on a character device hands the pending bytes over.
 void EndLine();
 /// Ends a statement that leaves the line open; on a character device hands bytes over.

@@ -1,7 +1,10 @@
-// Pure path text operations, shared by the platform layers and unit-tested everywhere.
+// Pure text operations of the platform layers (paths, and where a piece of UTF-8 text ends),
+// unit-tested on every platform.
 #pragma once
 
+#include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace sondrax {
 
@@ -13,5 +16,9 @@ std::string ResolvePosixPath(const std::string& current_dir, const std::string& 
 
 /// The text after the last '/' or '\\' of `path` (the whole path when it has neither).
 std::string BaseName(const std::string& path);
+
+/// How many bytes at the end of `text` (0 to 3) begin a UTF-8 sequence that `text` ends
+/// before completing: the part of a glyph that a piece of text cut off from the next piece.
+std::size_t Utf8IncompleteTail(std::string_view text);
 
 }  // namespace sondrax

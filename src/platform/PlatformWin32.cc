@@ -10,9 +10,9 @@
 #include <string_view>
 #include <vector>
 
-#include "CommandLine.h"
-#include "report/Cp437.h"
-#include "report/Platform.h"
+#include "platform/CommandLine.h"
+#include "platform/PathText.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 
@@ -90,8 +90,6 @@ int WriteConsoleText(int stream, HANDLE console, const void* bytes, std::size_t 
   }
   return 0;
 }
-
-}  // namespace
 
 // A character device is a console or another device such as the null device. Only a console
 // has a person watching: it gets the report's glyphs as text (see PlatformWrite), and bytes
@@ -172,18 +170,8 @@ std::string PlatformUserTextUtf8(std::string_view text) {
   return utf8;
 }
 
-namespace {
-
 // CharNextA with the signature the command line splitter steps with.
 const char* NextAnsiChar(const char* at) { return CharNextA(at); }
-
-// Precision control 64-bit significand (bits 8-9 = 11), rounding to nearest even (bits
-// 10-11 = 00), and every exception masked. The play time's division faults are tested for
-// before the division, so an unmasked exception could only ever fire inside library code
-// (a NaN compared by the C runtime, say), where it would end the process without a report.
-constexpr std::uint16_t kFloatingPointControl = 0x133F;
-
-}  // namespace
 
 int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
@@ -291,9 +279,20 @@ std::vector<std::string> PlatformArguments(int /*argc*/, char** /*argv*/) {
   return SplitCommandLine(GetCommandLineA(), NextAnsiChar);
 }
 
-void PlatformStartup() {
-  const std::uint16_t control = kFloatingPointControl;
-  __asm__ volatile("fldcw %0" : : "m"(control));
-}
+// Nothing to set up: the play time and its digits are integer arithmetic, whatever precision
+// the x87 unit runs with, and the division faults are tested for before the division.
+void PlatformStartup() {}
+
+constexpr PlatformCalls kPlatformCalls = {
+    PlatformOpenRead,   PlatformRead,      PlatformSeek,    PlatformFileSize,     PlatformClose,
+    PlatformStreamType, PlatformWrite,     PlatformCharset, PlatformUserTextUtf8, PlatformFullPath,
+    PlatformModuleName, PlatformArguments, PlatformStartup,
+};
+
+}  // namespace
+
+PlatformCalls Platform = kPlatformCalls;
+
+const PlatformCalls& PlatformDefaults() { return kPlatformCalls; }
 
 }  // namespace sondrax

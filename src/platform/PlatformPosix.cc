@@ -9,6 +9,7 @@
 //   EINVAL on a seek, a negative position -> 131
 //   EIO -> 1117 (device I/O error)      EFBIG, EOVERFLOW -> 223 (file too large)
 //   any other errno e -> 1000 + e, which no message of the table uses.
+// The numbers are those of PlatformError.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -18,8 +19,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "report/PathText.h"
-#include "report/Platform.h"
+#include "platform/PathText.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 
@@ -53,18 +54,16 @@ int MapErrno(int error) {
   case EINVAL:
     return kErrNegativeSeek;
   case EIO:
-    return 1117;
+    return kErrDeviceIo;
   case EFBIG:
   case EOVERFLOW:
-    return 223;
+    return kErrFileTooLarge;
   default:
-    return 1000 + error;
+    return kErrOtherErrno + error;
   }
 }
 
 int Fd(FileHandle handle) { return static_cast<int>(handle); }
-
-}  // namespace
 
 int PlatformStreamType(int stream, StreamKind* kind) {
   struct stat info;
@@ -93,8 +92,6 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
   }
 }
 
-namespace {
-
 bool NamesUtf8(const char* value) {
   std::string text(value);
   for (char& c : text) {
@@ -107,7 +104,6 @@ bool NamesUtf8(const char* value) {
 
 // The locale's character set as the C library would choose it, without loading any locale
 // file: the first of LC_ALL, LC_CTYPE and LANG that is set and not empty decides.
-}  // namespace
 
 TerminalCharset PlatformCharset() {
   for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
@@ -201,11 +197,7 @@ int PlatformFullPath(const std::string& name, std::string* full_path) {
   return 0;
 }
 
-namespace {
-
 std::string ProgramName;  // argv[0], kept by PlatformArguments
-
-}  // namespace
 
 std::string PlatformModuleName() {
   char path[4096];
@@ -230,5 +222,17 @@ std::vector<std::string> PlatformArguments(int argc, char** argv) {
 }
 
 void PlatformStartup() { signal(SIGPIPE, SIG_IGN); }
+
+constexpr PlatformCalls kPlatformCalls = {
+    PlatformOpenRead,   PlatformRead,      PlatformSeek,    PlatformFileSize,     PlatformClose,
+    PlatformStreamType, PlatformWrite,     PlatformCharset, PlatformUserTextUtf8, PlatformFullPath,
+    PlatformModuleName, PlatformArguments, PlatformStartup,
+};
+
+}  // namespace
+
+PlatformCalls Platform = kPlatformCalls;
+
+const PlatformCalls& PlatformDefaults() { return kPlatformCalls; }
 
 }  // namespace sondrax

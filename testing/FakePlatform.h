@@ -1,10 +1,12 @@
-// The one fake of the platform table, for the tests and the fuzz target: an input file held in
-// memory (sparse, so a file of any length costs nothing), standard output and standard error
-// captured, and every fault a test needs as an option of the same fake: an unusable or failing
-// standard output, a terminal, a failing or short read, a file that changes while it is read,
-// and two fuses that end a run which does more work than its file's length allows.
+// The in-memory platform of the tests and the fuzz target: a complete table of platform calls
+// with nothing of the system behind it. Its file system is a current directory of its own and
+// the one file a run is given, held in memory (sparse, so a file of any length costs nothing);
+// standard output and standard error are captured. Every fault a test needs is an option of the
+// same fake: an unusable or failing standard output, a terminal, a failing or short read, a
+// file that changes while it is read, and a fuse on the calls a run makes on its file.
 //
-// No test framework is needed here, so the fuzz target links it as well.
+// No test framework is needed here: the tests and the fuzz target both link it. The program
+// never does.
 #pragma once
 
 #include <cstddef>
@@ -13,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax::test {
 
@@ -39,24 +41,21 @@ struct FakeOptions {
   std::size_t MaxPerWrite = 0;  // non-zero: a write takes at most this many bytes
   StreamKind ErrKind = StreamKind::kFileOrPipe;
 
-  // The input file (when the run's file is the memory file).
+  // The input file (when the run has one).
   int InputOpenError = 0;        // non-zero: opening the file fails with it
   std::int64_t FailReadAt = -1;  // this read attempt (counting from 0) fails with ReadError
-  int ReadError = 1117;
+  int ReadError = kErrDeviceIo;
   std::size_t MaxPerRead = 0;  // non-zero: a read attempt delivers at most this many bytes
 
   // Something done to the memory file once `Trigger` has reached standard output.
   std::string Trigger;
   std::function<void(MemoryFile&)> Change;
 
-  // Fuses (0: none). Past `CallLimit` platform calls on the input file, every further call
-  // fails with kFuseError; past `WorkLimit` file operations, the file layer fails each one.
+  // The fuse (0: none): past `CallLimit` platform calls on the input file, every further call
+  // fails with kErrCallLimit, so that a run which does more work than its file's length allows
+  // ends at once.
   std::uint64_t CallLimit = 0;
-  std::uint64_t WorkLimit = 0;
 };
-
-/// The error a blown call fuse gives every call.
-inline constexpr int kFuseError = 9998;
 
 /// What a run wrote and returned, and what it cost.
 struct RunResult {
@@ -65,29 +64,24 @@ struct RunResult {
   int Code = -1;
   std::vector<std::size_t> OutWrites;  // the size of each hand-over to standard output
   std::uint64_t InputCalls = 0;        // platform calls on the input file
-  std::uint64_t Operations = 0;        // file operations of the file layer
   bool CallLimitReached = false;
-  bool WorkLimitReached = false;
   bool Changed = false;  // the Change was made
 };
-
-/// The file operations a walk may make: each step of a walk reads a header and moves at least
-/// eight bytes on, at a cost of at most a dozen operations; the fixed sections cost a few dozen.
-/// Two per byte of the file is a generous ceiling that still ends a walk that does not advance.
-inline std::uint64_t WorkBudget(std::int64_t file_length) {
-  return 64 + 2 * static_cast<std::uint64_t>(file_length);
-}
 
 /// The platform calls a run on a file may make: the open, its length and the close, and for
 /// each fill of the window at most three (the length, a seek, a read). Fills never go back, and
 /// each covers at least the smallest window unless it reaches the end of the file.
 std::uint64_t SystemCallBudget(std::int64_t file_length);
 
-/// The name under which the run's file is the memory file.
+/// The fake's current directory, the name under which a run's file lies in it, and the name the
+/// fake gives the running program.
+inline constexpr const char* kFakeDirectory = "/memory";
 inline constexpr const char* kMemoryFileName = "/memory/input.wav";
+inline constexpr const char* kFakeModuleName = "sondrax";
 
-/// Runs the whole program in-process on `args` (program name first). The file named
-/// kMemoryFileName is `file`; any other name is opened by the platform itself (still counted).
+/// Runs the whole program in-process on `args` (program name first) with `file` as the one
+/// file of the fake's file system, named kMemoryFileName. Any other name is a missing file, or
+/// a directory where it names one above the file or the current directory.
 RunResult RunFake(const std::vector<std::string>& args, const MemoryFile& file,
                   const FakeOptions& options = {});
 
@@ -100,8 +94,13 @@ RunResult RunOnFile(const MemoryFile& file, const FakeOptions& options = {});
 RunResult WithFake(const MemoryFile& file, const FakeOptions& options,
                    const std::function<void()>& body);
 
-/// Runs the whole program in-process on `args`, the file from the platform itself.
+/// Runs the whole program in-process on `args` with a file system that holds no file.
 RunResult RunCapture(const std::vector<std::string>& args, const FakeOptions& options = {});
+
+/// Runs the whole program in-process on `args` with the system's own files, paths and program
+/// name, and the fake's standard streams: for the tests of a platform layer's file access (a
+/// file held open or locked by another program, one removed while it is read).
+RunResult RunWithSystemFiles(const std::vector<std::string>& args, const FakeOptions& options = {});
 
 /// Runs `body` (calls of the output operations) against a fresh fake standard output, then
 /// hands the pending bytes over. Code holds the IoError left at the end (0 for none).

@@ -1,4 +1,4 @@
-#include "report/PathText.h"
+#include "platform/PathText.h"
 
 #include <vector>
 
@@ -34,6 +34,25 @@ std::string ResolvePosixPath(const std::string& current_dir, const std::string& 
 std::string BaseName(const std::string& path) {
   const std::size_t slash = path.find_last_of("/\\");
   return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::size_t Utf8IncompleteTail(std::string_view text) {
+  // The last byte that is not a continuation byte (10xxxxxx) starts the last sequence; it is
+  // incomplete when its lead byte announces more bytes than follow it.
+  for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+    const auto byte = static_cast<unsigned char>(text[text.size() - back]);
+    if ((byte & 0xC0) == 0x80) {
+      continue;
+    }
+    // A byte that starts no sequence (C0, C1, F5 to FF) ends the text as it is.
+    const std::size_t length = byte >= 0xF5   ? 1
+                               : byte >= 0xF0 ? 4
+                               : byte >= 0xE0 ? 3
+                               : byte >= 0xC2 ? 2
+                                              : 1;
+    return length > back ? back : 0;
+  }
+  return 0;
 }
 
 }  // namespace sondrax

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "Sondrax.h"
+#include "platform/PathText.h"
 #include "report/InputFile.h"
 #include "report/Output.h"
 
@@ -11,14 +12,15 @@ namespace sondrax::test {
 
 namespace {
 
-// The handle of the open memory file; a platform handle never has this value here.
-constexpr FileHandle kMemoryHandle = -4242;
+// The handle of the open memory file.
+constexpr FileHandle kMemoryHandle = 4242;
 
 struct FakeState {
   FakeOptions Options;
   RunResult* Result = nullptr;
+  bool HasFile = false;  // the file system holds the memory file
   MemoryFile File;
-  bool UseMemory = false;
+  bool Open = false;
   std::int64_t Position = 0;  // the memory file's platform position
   std::int64_t ReadAttempts = 0;
   std::int64_t Accepted = 0;  // bytes standard output took
@@ -35,37 +37,44 @@ bool CountCall() {
   return true;
 }
 
-bool IsMemory(FileHandle handle) { return Fake.UseMemory && handle == kMemoryHandle; }
+// `path` itself or a name inside it.
+bool IsAtOrBelow(const std::string& path, const std::string& directory) {
+  return directory == "/" || path == directory || path.rfind(directory + "/", 0) == 0;
+}
 
-// The run opens the full path of its argument: on Windows kMemoryFileName becomes
-// "C:\memory\input.wav" on the current drive.
-bool IsMemoryFileName(const std::string& path) {
-  std::string full;
-  return path == kMemoryFileName || (PlatformFullPath(kMemoryFileName, &full) == 0 && path == full);
+// The directories of the fake's file system: the current directory, the memory file's, and
+// those above them.
+bool IsDirectory(const std::string& path) {
+  return IsAtOrBelow(kFakeDirectory, path) ||
+         (Fake.HasFile && path != kMemoryFileName && IsAtOrBelow(kMemoryFileName, path));
 }
 
 int FakeOpenRead(const std::string& path, FileHandle* handle) {
   if (!CountCall()) {
-    return kFuseError;
+    return kErrCallLimit;
   }
-  if (!Fake.UseMemory || !IsMemoryFileName(path)) {
-    return PlatformDefaults().OpenRead(path, handle);
+  if (!Fake.HasFile || path != kMemoryFileName) {
+    // As the platform layers answer: a directory is no file to read.
+    return IsDirectory(path) ? kErrAccessDenied : kErrFileNotFound;
   }
   if (Fake.Options.InputOpenError != 0) {
     return Fake.Options.InputOpenError;
   }
+  Fake.Open = true;
   Fake.Position = 0;
   *handle = kMemoryHandle;
   return 0;
 }
 
+bool IsOpen(FileHandle handle) { return Fake.Open && handle == kMemoryHandle; }
+
 int FakeRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* got) {
   *got = 0;
   if (!CountCall()) {
-    return kFuseError;
+    return kErrCallLimit;
   }
-  if (!IsMemory(handle)) {
-    return PlatformDefaults().Read(handle, buffer, count, got);
+  if (!IsOpen(handle)) {
+    return kErrInvalidHandle;
   }
   if (Fake.ReadAttempts++ == Fake.Options.FailReadAt) {
     return Fake.Options.ReadError;
@@ -107,10 +116,10 @@ int FakeRead(FileHandle handle, void* buffer, std::size_t count, std::size_t* go
 
 int FakeSeek(FileHandle handle, std::int64_t position) {
   if (!CountCall()) {
-    return kFuseError;
+    return kErrCallLimit;
   }
-  if (!IsMemory(handle)) {
-    return PlatformDefaults().Seek(handle, position);
+  if (!IsOpen(handle)) {
+    return kErrInvalidHandle;
   }
   if (position < 0) {
     return kErrNegativeSeek;
@@ -121,10 +130,10 @@ int FakeSeek(FileHandle handle, std::int64_t position) {
 
 int FakeFileSize(FileHandle handle, std::int64_t* size) {
   if (!CountCall()) {
-    return kFuseError;
+    return kErrCallLimit;
   }
-  if (!IsMemory(handle)) {
-    return PlatformDefaults().FileSize(handle, size);
+  if (!IsOpen(handle)) {
+    return kErrInvalidHandle;
   }
   *size = Fake.File.Size();
   return 0;
@@ -132,9 +141,13 @@ int FakeFileSize(FileHandle handle, std::int64_t* size) {
 
 int FakeClose(FileHandle handle) {
   if (!CountCall()) {
-    return kFuseError;
+    return kErrCallLimit;
   }
-  return IsMemory(handle) ? 0 : PlatformDefaults().Close(handle);
+  if (!IsOpen(handle)) {
+    return kErrInvalidHandle;
+  }
+  Fake.Open = false;
+  return 0;
 }
 
 int FakeStreamType(int stream, StreamKind* kind) {
@@ -187,26 +200,37 @@ TerminalCharset FakeCharset() { return Fake.Options.Charset; }
 // The fake terminal is a UTF-8 terminal whose user texts are UTF-8 too, on every platform.
 std::string FakeUserTextUtf8(std::string_view text) { return std::string(text); }
 
-constexpr PlatformCalls kFakeCalls = {FakeOpenRead, FakeRead,    FakeSeek,
-                                      FakeFileSize, FakeClose,   FakeStreamType,
-                                      FakeWrite,    FakeCharset, FakeUserTextUtf8};
+int FakeFullPath(const std::string& name, std::string* full_path) {
+  *full_path = ResolvePosixPath(kFakeDirectory, name);
+  return 0;
+}
+
+std::string FakeModuleName() { return kFakeModuleName; }
+
+std::vector<std::string> FakeArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv, argv + argc);
+}
+
+void FakeStartup() {}
+
+constexpr PlatformCalls kFakeCalls = {
+    FakeOpenRead,   FakeRead,      FakeSeek,    FakeFileSize,     FakeClose,
+    FakeStreamType, FakeWrite,     FakeCharset, FakeUserTextUtf8, FakeFullPath,
+    FakeModuleName, FakeArguments, FakeStartup,
+};
 
 void Install(const FakeOptions& options, RunResult* result, const MemoryFile* file) {
   Fake = FakeState{};
   Fake.Options = options;
   Fake.Result = result;
-  Fake.UseMemory = file != nullptr;
+  Fake.HasFile = file != nullptr;
   if (file != nullptr) {
     Fake.File = *file;
   }
   Platform = kFakeCalls;
-  FileWork = FileWorkRec{0, options.WorkLimit};
 }
 
-void Uninstall(RunResult* result) {
-  result->Operations = FileWork.Operations;
-  result->WorkLimitReached = FileWork.Limit != 0 && FileWork.Operations > FileWork.Limit;
-  FileWork = FileWorkRec{};
+void Uninstall() {
   Platform = PlatformDefaults();
   Fake = FakeState{};
 }
@@ -222,7 +246,7 @@ RunResult RunFake(const std::vector<std::string>& args, const MemoryFile& file,
   RunResult result;
   Install(options, &result, &file);
   result.Code = RunSondrax(args);
-  Uninstall(&result);
+  Uninstall();
   return result;
 }
 
@@ -239,7 +263,7 @@ RunResult WithFake(const MemoryFile& file, const FakeOptions& options,
   RunResult result;
   Install(options, &result, &file);
   body();
-  Uninstall(&result);
+  Uninstall();
   return result;
 }
 
@@ -247,7 +271,21 @@ RunResult RunCapture(const std::vector<std::string>& args, const FakeOptions& op
   RunResult result;
   Install(options, &result, nullptr);
   result.Code = RunSondrax(args);
-  Uninstall(&result);
+  Uninstall();
+  return result;
+}
+
+RunResult RunWithSystemFiles(const std::vector<std::string>& args, const FakeOptions& options) {
+  RunResult result;
+  Install(options, &result, nullptr);
+  PlatformCalls calls = PlatformDefaults();
+  calls.StreamType = FakeStreamType;
+  calls.Write = FakeWrite;
+  calls.Charset = FakeCharset;
+  calls.UserTextUtf8 = FakeUserTextUtf8;
+  Platform = calls;
+  result.Code = RunSondrax(args);
+  Uninstall();
   return result;
 }
 
@@ -260,7 +298,7 @@ RunResult CaptureWrites(const std::function<void()>& body, const FakeOptions& op
   FlushOutput();
   result.Code = IoError;
   IoError = 0;
-  Uninstall(&result);
+  Uninstall();
   return result;
 }
 

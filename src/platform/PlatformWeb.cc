@@ -10,29 +10,28 @@
 //   writeOutput(stream, bytes)  -> takes a copy of the bytes for stream 1 or 2
 // In a page the input is a File read with FileReaderSync on Blob.slice, so a read costs the
 // bytes it asks for and nothing more, whatever the file's length. A host reports a failure by
-// throwing; its error name becomes the program's error number here. Positions are held here,
-// so the host's reads need no state; they travel as doubles, exact up to 2^53.
+// throwing; its error name becomes the program's error number here (HostError). Positions are held
+// here, so the host's reads need no state; they travel as doubles, exact up to 2^53.
+#include "platform/PlatformWeb.h"
+
 #include <emscripten.h>
 
 #include <map>
 
-#include "report/Platform.h"
+#include "platform/Platform.h"
 
 namespace sondrax {
 
 namespace {
 
-// The host's exception names as the program's error numbers: a file the host does not know is
-// not found, one the browser may not read is access denied, and a file changed or removed on
-// disk since the user chose it (NotReadableError) is a device I/O error. Anything else (the
-// host missing a function, a broken host) is a device I/O error too.
-//
-// Each function returns a negative error number on failure, so that one value carries both.
+// Each function returns -1 when the host threw, and keeps the name of what it threw in
+// Module["hostError"] for HostError.
 EM_JS(int, HostOpen, (const char* name), {
   try {
     return Module["openInput"](UTF8ToString(name));
   } catch (error) {
-    return -({NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+    Module["hostError"] = error && error.name;
+    return -1;
   }
 });
 
@@ -40,7 +39,8 @@ EM_JS(double, HostSize, (int id), {
   try {
     return Module["inputSize"](id);
   } catch (error) {
-    return -({NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+    Module["hostError"] = error && error.name;
+    return -1;
   }
 });
 
@@ -51,7 +51,8 @@ EM_JS(int, HostRead, (int id, double start, void* buffer, int count), {
     HEAPU8.set(bytes.subarray(0, got), buffer);
     return got;
   } catch (error) {
-    return -({NotFoundError : 2, SecurityError : 5}[error && error.name] || 1117);
+    Module["hostError"] = error && error.name;
+    return -1;
   }
 });
 
@@ -60,7 +61,7 @@ EM_JS(int, HostClose, (int id), {
     Module["closeInput"](id);
     return 0;
   } catch (error) {
-    return -1117;
+    return -1;
   }
 });
 
@@ -69,21 +70,38 @@ EM_JS(int, HostWrite, (int stream, const void* bytes, int count), {
     Module["writeOutput"](stream, HEAPU8.slice(bytes, bytes + count));
     return count;
   } catch (error) {
-    return -1117;
+    return -1;
   }
 });
+
+EM_JS(int, HostErrorIs, (const char* name), { return Module["hostError"] == UTF8ToString(name); });
+
+// The host's last exception as the program's error number: a file the host does not know is
+// not found, one the browser may not read is access denied, and a file changed or removed on
+// disk since the user chose it (NotReadableError) is a device I/O error. Anything else (the
+// host missing a function, a broken host) is a device I/O error too.
+int HostError() {
+  if (HostErrorIs("NotFoundError")) {
+    return kErrFileNotFound;
+  }
+  if (HostErrorIs("SecurityError")) {
+    return kErrAccessDenied;
+  }
+  return kErrDeviceIo;
+}
+
+// Whether the streams reach the host as a terminal shows them (PlatformWebShownOnTerminal).
+bool ShownOnTerminal = false;
 
 // The position of each open input, by the host's id.
 std::map<FileHandle, std::int64_t> Positions;
 
 constexpr std::size_t kLargestRead = 1 << 30;
 
-}  // namespace
-
 int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   const int id = HostOpen(path.c_str());
   if (id < 0) {
-    return -id;
+    return HostError();
   }
   Positions[id] = 0;
   *handle = id;
@@ -102,7 +120,7 @@ int PlatformRead(FileHandle handle, void* buffer, std::size_t count, std::size_t
   const int done = HostRead(static_cast<int>(handle), static_cast<double>(open->second), buffer,
                             static_cast<int>(count));
   if (done < 0) {
-    return -done;
+    return HostError();
   }
   *got = static_cast<std::size_t>(done);
   open->second += done;
@@ -127,7 +145,7 @@ int PlatformFileSize(FileHandle handle, std::int64_t* size) {
   }
   const double length = HostSize(static_cast<int>(handle));
   if (length < 0) {
-    return static_cast<int>(-length);
+    return HostError();
   }
   *size = static_cast<std::int64_t>(length);
   return 0;
@@ -137,8 +155,7 @@ int PlatformClose(FileHandle handle) {
   if (Positions.erase(handle) == 0) {
     return kErrInvalidHandle;
   }
-  const int result = HostClose(static_cast<int>(handle));
-  return result < 0 ? -result : 0;
+  return HostClose(static_cast<int>(handle)) < 0 ? kErrDeviceIo : 0;
 }
 
 // The page knows a file by its name alone: a browser never tells where on disk a file lies.
@@ -159,13 +176,14 @@ std::vector<std::string> PlatformArguments(int argc, char** argv) {
 
 void PlatformStartup() {}
 
-// The host collects both streams as bytes, as a file or a pipe would: the page shows the code
-// page 437 bytes itself and can save them unchanged.
+// The host collects both streams as bytes, as a file or a pipe would: the page can save the
+// code page 437 bytes unchanged. Shown on a terminal, they are what a UTF-8 terminal receives:
+// the glyphs a console shows, and bytes from the file never acting as control codes.
 int PlatformStreamType(int stream, StreamKind* kind) {
   if (stream != 1 && stream != 2) {
     return kErrInvalidHandle;
   }
-  *kind = StreamKind::kFileOrPipe;
+  *kind = ShownOnTerminal ? StreamKind::kTerminal : StreamKind::kFileOrPipe;
   return 0;
 }
 
@@ -179,15 +197,31 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
   }
   const int done = HostWrite(stream, bytes, static_cast<int>(count));
   if (done < 0) {
-    return -done;
+    return kErrDeviceIo;
   }
   *written = static_cast<std::size_t>(done);
   return 0;
 }
 
-TerminalCharset PlatformCharset() { return TerminalCharset::kOther; }
+TerminalCharset PlatformCharset() {
+  return ShownOnTerminal ? TerminalCharset::kUtf8 : TerminalCharset::kOther;
+}
 
 // The page hands the file's name over as UTF-8, which is what a terminal of kUtf8 takes.
 std::string PlatformUserTextUtf8(std::string_view text) { return std::string(text); }
+
+constexpr PlatformCalls kPlatformCalls = {
+    PlatformOpenRead,   PlatformRead,      PlatformSeek,    PlatformFileSize,     PlatformClose,
+    PlatformStreamType, PlatformWrite,     PlatformCharset, PlatformUserTextUtf8, PlatformFullPath,
+    PlatformModuleName, PlatformArguments, PlatformStartup,
+};
+
+}  // namespace
+
+PlatformCalls Platform = kPlatformCalls;
+
+void PlatformWebShownOnTerminal(bool shown) { ShownOnTerminal = shown; }
+
+const PlatformCalls& PlatformDefaults() { return kPlatformCalls; }
 
 }  // namespace sondrax
