@@ -1,7 +1,7 @@
 // The page: files chosen, dropped or linked with ?file=URL go to the program in a worker one at
 // a time. Each gets an entry: a verdict line, the chunk map and the report as a console shows
 // it; the batch table above lists them all. The shown reports are kept for the tab's life.
-import { fatalGloss, readRecord, verdictReason, verdictTitles } from "./record.js";
+import { count, fatalGloss, readRecord, verdictReason, verdictTitles } from "./record.js";
 import { chunkMap } from "./map.js";
 import { consoleLines, consoleText, isErrorLine } from "./report-text.js";
 
@@ -79,7 +79,7 @@ function element(tag, className, text) {
   return node;
 }
 
-const byteCount = (count) => `${count.toLocaleString("en-US")} byte${count === 1 ? "" : "s"}`;
+const byteCount = (n) => `${count(n)} byte${n === 1 ? "" : "s"}`;
 
 function createEntry(name) {
   const entry = { id: `file-${nextId++}`, name, file: null, result: null };
@@ -202,7 +202,7 @@ function fillRow(entry, record) {
   cells[1].textContent = formatName(format);
   if (format) cells[1].title = format.codec;
   cells[2].textContent = format ? `${format.channels} ch` : "";
-  cells[3].textContent = format ? `${format.rate.toLocaleString("en-US")} Hz` : "";
+  cells[3].textContent = format ? `${count(format.rate)} Hz` : "";
   cells[4].textContent = format ? `${format.bits} bit` : "";
   cells[5].textContent = playTimeText(record.playTime);
   const verdict = cells[6];

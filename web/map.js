@@ -2,10 +2,9 @@
 // the file's length with each chunk the walk met at its offset; a declared size that runs past
 // the end of the file is hatched and labelled; the RIFF size is set against the real length.
 // Positions are percentages of the width, so the map fits any screen without scaling its text.
-import { declaredEnd, idText } from "./record.js";
+import { count, declaredEnd, idText } from "./record.js";
 
 const SVG = "http://www.w3.org/2000/svg";
-const count = (n) => n.toLocaleString("en-US");
 
 function svgElement(tag, attributes, text) {
   const node = document.createElementNS(SVG, tag);

@@ -60,7 +60,10 @@ export function idText(id) {
 export const declaredEnd = (chunk) =>
   chunk.headers > 1 ? chunk.offset + 8 * chunk.headers : chunk.offset + 8 + chunk.size;
 
-const count = (n) => n.toLocaleString("en-US");
+// One formatter for every number: toLocaleString makes a new one each time it is called.
+const grouped = new Intl.NumberFormat("en-US");
+/** A number with its thousands grouped, as "1,216". */
+export const count = (n) => grouped.format(n);
 const bytes = (n) => `${count(n)} byte${n === 1 ? "" : "s"}`;
 
 // What a file that starts so probably is.
