@@ -26,7 +26,7 @@ target_link_options(sondrax_web PRIVATE
   -sWASM_ASYNC_COMPILATION=0
   -sENVIRONMENT=worker,node
   -sFILESYSTEM=0
-  -sEXPORTED_FUNCTIONS=_SondraxReport
+  -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord
   -sEXPORTED_RUNTIME_METHODS=ccall)
 
 # The npm package (tools/npm-pack.sh configures build-npm/ with SONDRAX_NPM=ON): the same program
@@ -68,14 +68,17 @@ if(SONDRAX_NPM)
   add_custom_target(sondrax_npm ALL DEPENDS ${SONDRAX_NPM_OUTPUTS})
 endif()
 
-set(SONDRAX_PAGE_FILES index.html style.css app.js report-text.js worker.js)
+# The example report one click away is the program's own example file.
+set(SONDRAX_PAGE_FILES index.html style.css boot.js app.js record.js map.js report-text.js
+    worker.js sw.js ../examples/example.wav)
 set(SONDRAX_PAGE_OUTPUTS)
 foreach(page_file IN LISTS SONDRAX_PAGE_FILES)
-  add_custom_command(OUTPUT ${SONDRAX_SITE}/${page_file}
+  get_filename_component(site_file ${page_file} NAME)
+  add_custom_command(OUTPUT ${SONDRAX_SITE}/${site_file}
     COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/web/${page_file}
-            ${SONDRAX_SITE}/${page_file}
+            ${SONDRAX_SITE}/${site_file}
     DEPENDS ${PROJECT_SOURCE_DIR}/web/${page_file})
-  list(APPEND SONDRAX_PAGE_OUTPUTS ${SONDRAX_SITE}/${page_file})
+  list(APPEND SONDRAX_PAGE_OUTPUTS ${SONDRAX_SITE}/${site_file})
 endforeach()
 add_custom_target(sondrax_page ALL DEPENDS ${SONDRAX_PAGE_OUTPUTS})
 

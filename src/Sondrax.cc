@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "HexFuncs.h"
-#include "UTypes.h"
+#include "RunRecord.h"  // and UTypes.h
 #include "report/Extended.h"
 #include "report/InputFile.h"
 #include "report/Output.h"
@@ -125,9 +125,9 @@ void ReadBody(unsigned char* dest, std::int32_t capacity, std::int64_t size) {
 // A negative size would move the walk backwards, possibly in a circle; no well-formed file
 // has one (sizes of 2 GiB and more cannot occur in a file below 2 GiB, and in a larger file
 // no size is negative).
-[[noreturn]] void NegativeSizeStop(std::string_view message) {
+[[noreturn]] void NegativeSizeStop(std::string_view message, StopReason reason) {
   WriteLine(message);
-  StopRun();
+  StopOnBadFile(reason);
 }
 
 constexpr std::string_view kNegativeChunkSize = "*ERROR*: Negative chunk size in WAVE file.";
@@ -135,8 +135,8 @@ constexpr std::string_view kNegativeChunkSize = "*ERROR*: Negative chunk size in
 // ---- Walking from chunk to chunk ------------------------------------------------------
 
 // Reads the 8-byte header at the position (a chunk's or an INFO item's): its id and size.
-void ReadChunkHeader(unsigned char* header) {
-  ReadExact(File(), header, 8);
+void ReadChunkHeader(unsigned char* header, bool walk = true) {
+  ReadHeaderNoted(File(), header, walk);
   CheckIo();
 }
 
@@ -153,14 +153,14 @@ void PassOverBody(std::int64_t size) {
 void PassOverChunk(const unsigned char* header) {
   const std::int64_t size = SizeField(header + 4);
   if (size < 0) {
-    NegativeSizeStop(kNegativeChunkSize);
+    NegativeSizeStop(kNegativeChunkSize, StopReason::kNegativeChunk);
   }
   PassOverBody(size);
   static constexpr unsigned char kEmpty[8] = {};
   if (std::memcmp(header, kEmpty, 8) == 0) {
     const std::int64_t zeros = ZeroRunLength(File());
     CheckIo();
-    SeekTo(File(), CurrentPosChecked() + zeros / 8 * 8);
+    SeekTo(File(), CurrentPosChecked() + NoteZeroRun(zeros));
     CheckIo();
   }
 }
@@ -200,7 +200,7 @@ void WriteQuotedFileName() {
 
 void OpenInput(const std::string& argument) {
   Run.FileName = FullPathOf(argument);
-  if (OpenForReading(File(), Run.FileName) != 0) {
+  if (NoteOpen(OpenForReading(File(), Run.FileName), File()) != 0) {
     // A run that could not read its file must not report success.
     WriteText("*ERROR*: Could not open ");
     WriteQuotedFileName();
@@ -219,11 +219,11 @@ void RiffHeaderSection() {
   WriteText(Label("RIFF                : "));
   EndWrite();
   CheckIo();
-  if (!IdIs(header.Id(), "RIFF")) {
+  if (!IdIs(NoteRiff(header, File().Length).Id(), "RIFF")) {
     CloseInput(File());
     CheckIo();
     WriteLine("*ERROR*: File has no RIFF ID.");
-    StopRun();
+    StopOnBadFile(StopReason::kNoRiffId);
   }
   WriteChar(FoundMark, ValueWidth);
   EndLine();
@@ -257,7 +257,7 @@ void RiffHeaderSection() {
   CheckIo();
   if (!IdIs(header.Form(), "WAVE")) {
     WriteLine("*ERROR*: RIFF file has no WAVE ID.");
-    StopRun();
+    StopOnBadFile(StopReason::kNoWaveId);
   }
   WriteChar(FoundMark, ValueWidth);
   EndLine();
@@ -310,7 +310,7 @@ void FormatSection() {
     EndLine();
     CheckIo();
     WriteLine("*ERROR*: Format chunk not found in WAVE file.");
-    StopRun();
+    StopOnBadFile(StopReason::kNoFormat);
   }
   WriteChar(FoundMark, ValueWidth);
   EndLine();
@@ -319,7 +319,7 @@ void FormatSection() {
   const std::int64_t size = SizeField(header.Bytes + 4);
   WriteField(Label(" \"fmt \" chunk size  : "), size);
   if (size < 0) {
-    NegativeSizeStop(kNegativeChunkSize);
+    NegativeSizeStop(kNegativeChunkSize, StopReason::kNegativeChunk);
   }
   // A body longer than the record is read as far as it fits and the rest passed over.
   FormatChunkRec& format = Run.FormatChunk;
@@ -447,7 +447,7 @@ void FactDataSection() {
       const std::int64_t size = SizeField(fact.Bytes + 4);
       WriteField(Label(" \"fact\" chunk size  : "), size);
       if (size < 0) {
-        NegativeSizeStop(kNegativeChunkSize);
+        NegativeSizeStop(kNegativeChunkSize, StopReason::kNegativeChunk);
       }
       ReadBody(fact.Data(), ChunkBufferRec::DataCapacity, size);
       WriteText(Label(" \"fact\" data        : "));
@@ -464,7 +464,7 @@ void FactDataSection() {
   CheckIo();
   if (!IdIs(data.Id(), "data")) {
     WriteLine("*ERROR*: Data chunk not found in WAVE file.");
-    StopRun();
+    StopOnBadFile(StopReason::kNoData);
   }
   WriteChar(FoundMark, ValueWidth);
   EndLine();
@@ -478,7 +478,7 @@ void FactDataSection() {
   const std::int64_t length = TotalSizeChecked();
   if (length < size || size <= 0) {
     WriteLine("*ERROR*: Possibly broken wave file.");
-    StopRun();
+    StopOnBadFile(StopReason::kBrokenData);
   }
   PassOverBody(size);
 }
@@ -492,7 +492,7 @@ void InfoItems() {
   // The byte after the LIST chunk's body; a bound that wraps negative lists no item.
   const std::int64_t list_end = Difference(Sum(Run.ListStart, SizeField(list.Bytes + 4)), 4);
   while (!AtEndChecked() && CurrentPosChecked() < list_end) {
-    ReadChunkHeader(item.Bytes);
+    ReadChunkHeader(item.Bytes, false);
     // The item id is held in FileName: the input file's name is not needed any more.
     Run.FileName = IdText(item.Id());
     const std::int64_t size = SizeField(item.Bytes + 4);
@@ -505,7 +505,7 @@ void InfoItems() {
     if (size < 0) {
       EndLine();
       CheckIo();
-      NegativeSizeStop("*ERROR*: Negative INFO item size in WAVE file.");
+      NegativeSizeStop("*ERROR*: Negative INFO item size in WAVE file.", StopReason::kNegativeItem);
     }
     if (size < 255) {
       Run.InfoText.assign(static_cast<std::size_t>(size), '\0');
@@ -613,7 +613,7 @@ int RunSondrax(const std::vector<std::string>& args) {
   try {
     RunSequence(args);
   } catch (const RunEnded& ended) {
-    exit_code = ended.ExitCode;
+    exit_code = NoteEnd(ended);
   }
   // However the run ended, the pending report bytes go out, and a failure to hand them over
   // is reported, not swallowed.
@@ -621,8 +621,9 @@ int RunSondrax(const std::vector<std::string>& args) {
     FlushOutput();
     CheckIo();
   } catch (const RunEnded& ended) {
-    exit_code = ended.ExitCode;
+    exit_code = NoteEnd(ended);
   }
+  NoteRunDone(InputFile);
   // A stop leaves the file open; the process's end would release it, a run in a test or
   // fuzzer must do so itself. The run's result stands: a failing close is not reported.
   CloseInput(InputFile);

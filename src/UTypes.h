@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "LittleEndian.h"
 
@@ -58,6 +59,63 @@ struct ListChunkRec {
   const unsigned char* ListType() const { return Bytes + 8; }
 };
 
+/// One chunk header the walk read: where, its id bytes and the size it declares, as the walk
+/// used it. A run of zero headers passed over in one step is one entry of `Headers` headers.
+struct WalkChunkRec {
+  std::int64_t Offset = 0;
+  unsigned char Id[4] = {};
+  std::int64_t Size = 0;
+  std::int64_t Headers = 1;
+};
+
+/// How a run ended.
+enum class RunEnd {
+  kComplete,    // the report reached the end of the file
+  kStopped,     // a stop on a bad file, after its "*ERROR*: " message (or the syntax text)
+  kFatal,       // the fatal error report on standard error
+  kOpenFailed,  // the file could not be opened
+};
+
+/// Which message a stop on a bad file wrote; `kNone` for the syntax text.
+enum class StopReason {
+  kNone,
+  kNoRiffId,       // "*ERROR*: File has no RIFF ID."
+  kNoWaveId,       // "*ERROR*: RIFF file has no WAVE ID."
+  kNoFormat,       // "*ERROR*: Format chunk not found in WAVE file."
+  kNoData,         // "*ERROR*: Data chunk not found in WAVE file."
+  kBrokenData,     // "*ERROR*: Possibly broken wave file."
+  kNegativeChunk,  // "*ERROR*: Negative chunk size in WAVE file."
+  kNegativeItem,   // "*ERROR*: Negative INFO item size in WAVE file."
+};
+
+/// What one run's walk met, for readers that are not a person at a console (the page): filled
+/// beside the report, which it never changes. At most `kChunksKept` headers are kept, so a file
+/// of millions of tiny chunks costs no more memory than a small one.
+struct RunRecordRec {
+  static constexpr std::size_t kChunksKept = 1000;
+  std::vector<WalkChunkRec> Chunks;  // in the order read; the RIFF header first
+  std::int64_t ChunksLeftOut = 0;    // headers read beyond kChunksKept
+  std::int64_t Length = -1;          // the file's length as last asked; -1 when never opened
+  unsigned char Form[4] = {};        // the RIFF form type
+  bool SizeExact = false;            // the RIFF size matched the length ("exactly, OK")
+  RunEnd End = RunEnd::kComplete;
+  StopReason Stop = StopReason::kNone;
+  std::int32_t Error = 0;    // the error number of a failed open or of the fatal error report
+  std::string ErrorClass;    // the fatal error report's exception class ("EInOutError" ...)
+  bool FactMissing = false;  // a compressed format without its fact chunk (the report goes on)
+};
+
+/// How a run's file fared, decided from how the run ended: `kOk` complete, with the RIFF size
+/// matching the length and no fact chunk missing; `kWarning` complete otherwise; `kProblem` a
+/// stop on a bad file; `kNotWave` no RIFF or no WAVE id; `kStopped` the fatal error report or a
+/// failed open.
+enum class Verdict { kOk, kWarning, kProblem, kNotWave, kStopped };
+
+Verdict RunVerdict(const RunRecordRec& record);
+
+/// "ok", "warning", "problem", "not-wave", "stopped".
+const char* VerdictName(Verdict verdict);
+
 /// Everything one run reads and keeps. `Run = RunState{}` starts a run from all zeros.
 struct RunState {
   RiffHeaderRec RiffHeader;
@@ -73,6 +131,7 @@ struct RunState {
   bool LargeFile = false;  // 2 GiB or more: sizes unsigned, positions and sums exact
   double PlayTime = 0;
   bool FactSeen = false;
+  RunRecordRec Record;
 };
 
 extern RunState Run;

@@ -2,8 +2,15 @@
 // the user gives it, in the same module: every run starts from fresh state.
 #include <emscripten.h>
 
+#include <cmath>
+#include <string>
+#include <string_view>
+
 #include "Sondrax.h"
+#include "UTypes.h"
 #include "platform/PlatformWeb.h"
+#include "report/Cp437.h"
+#include "report/Output.h"
 
 /// Makes the report on the host's file `name` (see PlatformWeb.cc); the report and any error
 /// text go to the host's writeOutput. With `as_shown` 0 they are the exact bytes a file or a
@@ -12,4 +19,124 @@
 extern "C" EMSCRIPTEN_KEEPALIVE int SondraxReport(const char* name, int as_shown) {
   sondrax::PlatformWebShownOnTerminal(as_shown != 0);
   return sondrax::RunSondrax({"sondrax", name});
+}
+
+// ---- The record of the last run, for the page ---------------------------------------------
+
+namespace sondrax {
+namespace {
+
+// A JSON string of `text`'s bytes. Raw bytes of the file (ids) travel as the characters
+// U+0000 to U+00FF; the program's own code page 437 texts as the glyphs they stand for.
+void AppendJsonString(std::string_view text, bool cp437, std::string* json) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  json->push_back('"');
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const char32_t code = cp437 && byte >= 0x80 ? Cp437Glyph(byte) : byte;
+    if (code >= 0x20 && code < 0x7F && code != '"' && code != '\\') {
+      json->push_back(c);
+      continue;
+    }
+    json->append("\\u");
+    for (int shift = 12; shift >= 0; shift -= 4) {
+      json->push_back(kDigits[(code >> shift) & 15]);
+    }
+  }
+  json->push_back('"');
+}
+
+void AppendJsonField(std::string_view name, std::int64_t value, std::string* json) {
+  AppendJsonString(name, false, json);
+  json->push_back(':');
+  json->append(IntText(value));
+  json->push_back(',');
+}
+
+// The names of the record's enumerations, in their order.
+const char* RunEndName(RunEnd end) {
+  static constexpr const char* kNames[] = {"complete", "stopped", "fatal", "open-failed"};
+  return kNames[static_cast<std::size_t>(end)];
+}
+
+const char* StopName(StopReason stop) {
+  static constexpr const char* kNames[] = {
+      "",        "no-riff-id",  "no-wave-id",          "no-format",
+      "no-data", "broken-data", "negative-chunk-size", "negative-item-size"};
+  return kNames[static_cast<std::size_t>(stop)];
+}
+
+// The walk reached past the chunk's body, so the format fields hold what the file holds.
+bool FormatRead(const RunRecordRec& record) {
+  for (const WalkChunkRec& chunk : record.Chunks) {
+    if (chunk.Offset > 0 && IdText(chunk.Id) == "fmt ") {
+      return chunk.Size >= 0 && chunk.Offset + 8 + chunk.Size <= record.Length;
+    }
+  }
+  return false;
+}
+
+std::string RecordJson() {
+  const RunRecordRec& record = Run.Record;
+  std::string json = "{\"verdict\":";
+  AppendJsonString(VerdictName(RunVerdict(record)), false, &json);
+  json += ",\"end\":";
+  AppendJsonString(RunEndName(record.End), false, &json);
+  json += ",\"stop\":";
+  AppendJsonString(StopName(record.Stop), false, &json);
+  json += ",\"errorClass\":";
+  AppendJsonString(record.ErrorClass, false, &json);
+  json += ",\"form\":";
+  AppendJsonString(std::string(record.Form, record.Form + 4), false, &json);
+  json += ',';
+  AppendJsonField("error", record.Error, &json);
+  AppendJsonField("length", record.Length, &json);
+  AppendJsonField("sizeExact", record.SizeExact ? 1 : 0, &json);
+  AppendJsonField("factMissing", record.FactMissing ? 1 : 0, &json);
+  AppendJsonField("chunksLeftOut", record.ChunksLeftOut, &json);
+  if (FormatRead(record)) {
+    const FormatChunkRec& format = Run.FormatChunk;
+    json += "\"format\":{";
+    AppendJsonField("tag", format.FormatTag(), &json);
+    AppendJsonField("channels", format.Channels(), &json);
+    AppendJsonField("rate", format.SamplesPerSec(), &json);
+    AppendJsonField("byteRate", format.AvgBytesPerSec(), &json);
+    AppendJsonField("bits", format.BitsPerSample(), &json);
+    json += "\"codec\":";
+    AppendJsonString(FormatTagName(format.FormatTag()), true, &json);
+    json += "},";
+  }
+  if (std::isfinite(Run.PlayTime) && Run.PlayTime != 0) {
+    json += "\"playTime\":";
+    AppendJsonString(FixedText(Run.PlayTime, 2), false, &json);
+    json += ',';
+  }
+  json += "\"chunks\":[";
+  for (const WalkChunkRec& chunk : record.Chunks) {
+    json += "{\"id\":";
+    AppendJsonString(std::string(chunk.Id, chunk.Id + 4), false, &json);
+    json += ',';
+    AppendJsonField("offset", chunk.Offset, &json);
+    AppendJsonField("size", chunk.Size, &json);
+    AppendJsonField("headers", chunk.Headers, &json);
+    json.back() = '}';
+    json += ',';
+  }
+  if (json.back() == ',') {
+    json.pop_back();
+  }
+  json += "]}";
+  return json;
+}
+
+}  // namespace
+}  // namespace sondrax
+
+/// The record of the last SondraxReport run as JSON text (web/record.js reads it): the verdict,
+/// how the run ended, the length, the chunk headers the walk read, and the format fields and
+/// play time where the run got so far. Valid until the next call.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* SondraxRecord() {
+  static std::string json;
+  json = sondrax::RecordJson();
+  return json.c_str();
 }

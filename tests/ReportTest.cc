@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "TestUtil.h"
+#include "UTypes.h"
 #include "platform/Platform.h"
 
 namespace sondrax {
@@ -691,6 +692,77 @@ TEST(ListInfo, FileBytesReachAPipeUnchanged) {
   EXPECT_NE(result.Out.find(Cp437("    ∙ \"") + "\x1B[0m" + Cp437("\" size   :         14 [") +
                             text + "]\r\n"),
             std::string::npos);
+}
+
+// ---- The run's record -------------------------------------------------------------------
+
+// The verdict comes from how the run ended, never from the report's text.
+TEST(RunRecord, VerdictFromHowTheRunEnded) {
+  const std::string pcm = test::Pcm16StereoFmt();
+  const auto adpcm = FmtBody(17, 1, 8000, 4055, 256, 4, Le16(2) + "\xF9\x01");
+  const struct {
+    std::string Bytes;
+    Verdict Expected;
+    StopReason Stop;
+    std::int32_t Error;
+    const char* ErrorClass;
+  } rows[] = {
+      {WavBuilder().Chunk("fmt ", pcm).Chunk("data", "abcd").Bytes(), Verdict::kOk,
+       StopReason::kNone, 0, ""},
+      {WavBuilder().RawSize(99).Chunk("fmt ", pcm).Chunk("data", "abcd").Bytes(), Verdict::kWarning,
+       StopReason::kNone, 0, ""},
+      {WavBuilder().RawSize(0).Chunk("fmt ", pcm).Chunk("data", "abcd").Bytes(), Verdict::kWarning,
+       StopReason::kNone, 0, ""},
+      {WavBuilder().Chunk("fmt ", adpcm).Chunk("data", "abcd").Bytes(), Verdict::kWarning,
+       StopReason::kNone, 0, ""},
+      {WavBuilder().Chunk("fmt ", pcm).ChunkSized("data", 999, "abcd").Bytes(), Verdict::kProblem,
+       StopReason::kBrokenData, 0, ""},
+      {WavBuilder().Chunk("data", "abcd").Bytes(), Verdict::kProblem, StopReason::kNoFormat, 0, ""},
+      {"ID3\x04" + std::string(60, '\0'), Verdict::kNotWave, StopReason::kNoRiffId, 0, ""},
+      {WavBuilder().Form("AVI ").Bytes(), Verdict::kNotWave, StopReason::kNoWaveId, 0, ""},
+      {"", Verdict::kStopped, StopReason::kNone, 100, "EInOutError"},
+      {WavBuilder().Chunk("fmt ", FmtBody(1, 1, 8000, 0, 1, 8)).Chunk("data", "ab").Bytes(),
+       Verdict::kStopped, StopReason::kNone, 0, "EZeroDivide"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.Bytes.substr(0, 16));
+    RunOnBytes(row.Bytes);
+    const RunRecordRec& record = sondrax::Run.Record;
+    EXPECT_STREQ(VerdictName(RunVerdict(record)), VerdictName(row.Expected));
+    EXPECT_EQ(record.Stop, row.Stop);
+    EXPECT_EQ(record.Error, row.Error);
+    EXPECT_EQ(record.ErrorClass, row.ErrorClass);
+    EXPECT_EQ(record.Length, static_cast<std::int64_t>(row.Bytes.size()));
+  }
+}
+
+TEST(RunRecord, ChunksOfTheWalkWithAZeroRunAsOneEntry) {
+  const auto bytes = WavBuilder()
+                         .Chunk("fmt ", test::Pcm16StereoFmt())
+                         .Chunk("data", "abcd")
+                         .Raw(std::string(64, '\0'))
+                         .Chunk("LIST", "INFO" + test::ChunkHeader("INAM", 2) + "ab")
+                         .Bytes();
+  RunOnBytes(bytes);
+  const struct {
+    std::int64_t Offset;
+    const char* Id;
+    std::int64_t Size;
+    std::int64_t Headers;
+  } expected[] = {{0, "RIFF", static_cast<std::int64_t>(bytes.size()) - 8, 1},
+                  {12, "fmt ", 16, 1},
+                  {36, "data", 4, 1},
+                  {48, "", 0, 8},
+                  {112, "LIST", 14, 1}};
+  const auto& chunks = sondrax::Run.Record.Chunks;
+  ASSERT_EQ(chunks.size(), std::size(expected));
+  for (std::size_t i = 0; i < chunks.size(); ++i) {
+    EXPECT_EQ(chunks[i].Offset, expected[i].Offset) << i;
+    EXPECT_EQ(IdText(chunks[i].Id), expected[i].Id) << i;
+    EXPECT_EQ(chunks[i].Size, expected[i].Size) << i;
+    EXPECT_EQ(chunks[i].Headers, expected[i].Headers) << i;
+  }
+  EXPECT_EQ(sondrax::Run.Record.End, RunEnd::kComplete);
 }
 
 }  // namespace

@@ -63,6 +63,8 @@ onmessage = ({ data: { file } }) => {
     bytesRead = 0;
     const start = performance.now();
     const exact = report(file, false);
+    // The record of the exact run: the verdict and the chunks the walk met (see record.js).
+    const record = sondrax.ccall("SondraxRecord", "string", [], []);
     const milliseconds = performance.now() - start;
     const read = bytesRead;
     const shown = report(file, true);
@@ -75,6 +77,7 @@ onmessage = ({ data: { file } }) => {
         shownErr: utf8.decode(shown.stderr),
         bytesRead: read,
         milliseconds,
+        record,
       },
       [exact.stdout.buffer],
     );

@@ -253,7 +253,7 @@ void CheckIo(const char* file, int line) {
   }
   const std::int32_t code = IoError;
   IoError = 0;
-  FatalErrorReport("EInOutError", IoErrorMessage(code), CodeLocation(file, line));
+  FatalErrorReport("EInOutError", IoErrorMessage(code), CodeLocation(file, line), code);
 }
 
 namespace {
@@ -309,8 +309,8 @@ void WriteErrorText(std::string_view class_name, std::string_view message, std::
 
 }  // namespace
 
-void FatalErrorReport(std::string_view class_name, std::string_view message,
-                      std::uint32_t location) {
+void FatalErrorReport(std::string_view class_name, std::string_view message, std::uint32_t location,
+                      std::int32_t error) {
   // Everything the report wrote before the failure goes out before the error text.
   FlushOutput();
   const std::int32_t flush_error = IoError;
@@ -321,7 +321,8 @@ void FatalErrorReport(std::string_view class_name, std::string_view message,
     // first error text hide the loss.
     WriteErrorText("EInOutError", IoErrorMessage(flush_error), CodeLocation(__FILE__, __LINE__));
   }
-  throw RunEnded{1};
+  // The class names are literals of the program: the view outlives the run.
+  throw RunEnded{1, error, class_name};
 }
 
 void StopRun() { throw RunEnded{0}; }

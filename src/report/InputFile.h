@@ -15,9 +15,13 @@
 
 namespace sondrax {
 
-/// The one exception type of the program: the run is over, with this exit code.
+/// The one exception type of the program: the run is over, with this exit code. After the
+/// fatal error report it names the report's exception class and the error number (0 for a
+/// floating-point fault).
 struct RunEnded {
   int ExitCode;
+  std::int32_t Error = 0;
+  std::string_view ErrorClass = {};
 };
 
 /// The input file: opened once for reading, with one-byte records, and read through a
@@ -82,9 +86,9 @@ void CheckIo(const char* file = __builtin_FILE(), int line = __builtin_LINE());
 
 /// Writes the three lines "Exception <class> in Modul <module> bei <location>." / message /
 /// empty line to standard error, after the pending report bytes, and ends the run with exit
-/// code 1. Does not return.
+/// code 1. Does not return. `error` is the error number behind the failure, if any.
 [[noreturn]] void FatalErrorReport(std::string_view class_name, std::string_view message,
-                                   std::uint32_t location);
+                                   std::uint32_t location, std::int32_t error = 0);
 
 /// Ends the run after a message on a bad file: exit code 0, nothing more is written.
 [[noreturn]] void StopRun();

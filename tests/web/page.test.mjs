@@ -2,8 +2,9 @@
 // served from 127.0.0.1: the reports shown, copied and saved for chosen, dropped and linked
 // files, against the native program's output; a 3 GiB file; no request outside the page.
 import assert from "node:assert/strict";
-import { createReadStream, readFileSync, statSync } from "node:fs";
+import { copyFileSync, createReadStream, readFileSync, readdirSync, statSync } from "node:fs";
 import { createServer } from "node:http";
+import { createRequire } from "node:module";
 import { extname, join } from "node:path";
 import { after, before, test } from "node:test";
 
@@ -22,6 +23,7 @@ let origin;
 let browser;
 const requests = []; // every URL the server was asked for
 const foreign = []; // every URL a page asked for outside its origin
+let serverDown = false; // the server drops every connection, as an unreachable one would
 
 const types = {
   ".html": "text/html; charset=utf-8",
@@ -30,10 +32,25 @@ const types = {
   ".wav": "audio/wav",
 };
 
-// The built page at /, the test files at /files/.
+// The built page at /, the test files at /files/ (a folder's listing at /files/ itself), and
+// at /slow.wav half a file whose rest never comes.
 function serve(request, response) {
+  if (serverDown) {
+    request.socket.destroy();
+    return;
+  }
   requests.push(request.url);
   const path = decodeURIComponent(new URL(request.url, "http://x").pathname);
+  if (path === "/files/") {
+    response.writeHead(200, { "Content-Type": "text/html" });
+    response.end(readdirSync(filesDir).map((name) => `<a href="${name}">${name}</a>`).join("\n"));
+    return;
+  }
+  if (path === "/slow.wav") {
+    response.writeHead(200, { "Content-Type": "audio/wav", "Content-Length": 2000 });
+    response.write(Buffer.alloc(1000));
+    return;
+  }
   const file = path.startsWith("/files/")
     ? join(filesDir, path.slice("/files/".length))
     : join(siteDir(), path === "/" ? "index.html" : path.slice(1));
@@ -148,6 +165,14 @@ function expectedReport(path, nameInPage = (bytes) => bytes) {
   };
 }
 
+// The verdict line of a few files: the verdict and the reason in plain English.
+const verdicts = {
+  "pcm16-stereo.wav": ["ok", /^OK: the sizes agree/],
+  "cut-off.wav": ["warning", /^Warning: data chunk runs 34 bytes past the end of the file/],
+  "empty.wav": ["stopped", /^Stopped: the file is empty/],
+  "mp3.wav": ["not-wave", /^Not a WAVE file: .* looks like an MP3 file/],
+};
+
 test("each chosen file's report is shown, copied and saved as the native program gives it",
   async (t) => {
     const page = await openPage(t);
@@ -179,13 +204,29 @@ test("each chosen file's report is shown, copied and saved as the native program
         assert.equal(download.suggestedFilename(), `${name}.txt`);
         const saved = readFileSync(await download.path());
         assert.equal(saved.toString("latin1"), nativeExact(path).stdout.toString("latin1"));
+
+        if (verdicts[name] === undefined) return;
+        const [verdict, reason] = verdicts[name];
+        assert.equal(await article.getAttribute("data-verdict"), verdict);
+        assert.match(await article.locator(".verdict").textContent(), reason);
       });
     }
+    // The table has a row per file, with its verdict; the fatal error is glossed in English.
+    assert.equal(await page.locator("#table tbody tr[data-verdict]").count(), files.length);
+    const empty = articles.nth(files.findIndex(([name]) => name === "empty.wav"));
+    assert.match(await empty.locator(".gloss").textContent(), /Read past the end of the file/);
+    const good = articles.nth(files.findIndex(([name]) => name === "pcm16-stereo.wav"));
+    const [utf8] = await Promise.all([
+      page.waitForEvent("download"),
+      good.locator("button.save-utf8").click(),
+    ]);
+    const text = new TextDecoder("utf-8", { fatal: true }).decode(readFileSync(await utf8.path()));
+    assert.ok(text.includes("\u2550".repeat(7)) && text.includes("\r\n"), text);
   });
 
 test("?file= reports files of the page's own site and nothing from elsewhere", async (t) => {
   const links = ["files/info-after-data.wav", "files/no-riff-id.wav",
-    "http://example.invalid/elsewhere.wav", "files/missing.wav"];
+    "http://example.invalid/elsewhere.wav", "files/missing.wav", "files/", "slow.wav"];
   const query = `?${links.map((link) => `file=${encodeURIComponent(link)}`).join("&")}`;
   const page = await openPage(t, query, /404 \(Not Found\)/);
   const articles = page.locator("article.report");
@@ -198,6 +239,14 @@ test("?file= reports files of the page's own site and nothing from elsewhere", a
   const missing = articles.nth(3);
   await missing.locator(":scope[data-state=failed]").waitFor();
   assert.match(await missing.textContent(), /could not be fetched: 404/);
+  const listing = articles.nth(4);
+  await listing.locator(":scope[data-state=failed]").waitFor();
+  assert.match(await listing.textContent(), /Not a WAVE file: the link gives a web page/);
+  const slow = articles.nth(5);
+  await slow.locator(".facts", { hasText: "Fetching… 1,000 bytes of 2,000 bytes" }).waitFor();
+  await slow.locator("button.cancel").click();
+  await slow.locator(":scope[data-state=failed]").waitFor();
+  assert.match(await slow.textContent(), /Cancelled/);
   assert.deepEqual(foreign, []);
 });
 
@@ -217,17 +266,29 @@ test("a file dropped on the page is reported", async (t) => {
   assert.deepEqual(await shownReport(article), expectedReport(join(filesDir, name)));
 });
 
-test("once loaded the page needs no network", async (t) => {
-  const page = await openPage(t);
-  await page.locator("#loading").waitFor({ state: "hidden" });
-  await page.context().setOffline(true);
-  const asked = requests.length;
-  const name = "six-channels.wav";
-  await page.setInputFiles("#files", join(filesDir, name));
-  const article = page.locator("article.report").first();
-  assert.deepEqual(await shownReport(article), expectedReport(join(filesDir, name)));
-  assert.equal(requests.length, asked);
-});
+test("once loaded the page needs no network, and a reload offline keeps its reports",
+  async (t) => {
+    const page = await openPage(t);
+    await page.locator("#loading").waitFor({ state: "hidden" });
+    await page.evaluate(() => navigator.serviceWorker.ready.then(() => true));
+    await page.context().setOffline(true);
+    const asked = requests.length;
+    const name = "six-channels.wav";
+    await page.setInputFiles("#files", join(filesDir, name));
+    const article = page.locator("article.report").first();
+    assert.deepEqual(await shownReport(article), expectedReport(join(filesDir, name)));
+    assert.equal(requests.length, asked);
+
+    serverDown = true;
+    t.after(() => { serverDown = false; });
+    await page.reload();
+    assert.deepEqual(await shownReport(article), expectedReport(join(filesDir, name)));
+    await page.locator("#loading").waitFor({ state: "hidden" });
+    await page.setInputFiles("#files", join(filesDir, "alaw.wav"));
+    assert.deepEqual(await shownReport(page.locator("article.report").first()),
+      expectedReport(join(filesDir, "alaw.wav")));
+    assert.equal(await page.locator("article.report").count(), 2);
+  });
 
 test("a 3 GiB file is reported in under 2 s, reading only what the report needs", async (t) => {
   const page = await openPage(t);
@@ -244,11 +305,94 @@ test("a 3 GiB file is reported in under 2 s, reading only what the report needs"
   assert.deepEqual(shown, expectedReport(path, (bytes) => asNamedInPage(bytes, path)));
   const read = Number(await article.getAttribute("data-bytes-read"));
   assert.ok(read <= 4 * 2 ** 20, `${read} bytes read`);
-  if (process.env.SONDRAX_SCREENSHOT) {
-    await page.setInputFiles("#files", join(filesDir, "info-after-data.wav"));
-    await page.locator("article.report[data-state=done]").nth(1).waitFor();
-    await page.screenshot({ path: process.env.SONDRAX_SCREENSHOT, fullPage: true });
+  // The map shows the INFO list after the 3 GiB of samples, drawn and as text.
+  const offset = async (id) => Number(await article.locator(`svg rect[data-id="${id}"]`)
+    .getAttribute("data-offset"));
+  assert.ok(await offset("LIST") > await offset("data") + 3 * 10 ** 9);
+  assert.match(await article.locator(".map-text li", { hasText: "LIST" }).textContent(),
+    /^"LIST" at byte 3,221,225,\d{3}, declares \d+ bytes$/);
+});
+
+const require = createRequire(import.meta.url);
+
+test("at 375 and 1280 px, light and dark, the page fits its width and axe-core finds nothing",
+  async (t) => {
+    // The check is injected into the page, which its own policy would refuse.
+    const context = await browser.newContext({ bypassCSP: true, viewport: { width: 375, height: 800 } });
+    t.after(() => context.close());
+    const page = await context.newPage();
+    await page.goto(`${origin}/`);
+    const names = ["control-bytes.wav", "cut-off.wav", "empty.wav", "info-after-data.wav",
+      "mp3.wav", largeName];
+    await page.setInputFiles("#files", names.map((name) => join(filesDir, name)));
+    await page.waitForFunction((count) => document.querySelectorAll(
+      "article.report[data-state=done]").length === count, names.length);
+    await page.locator("#summary", { hasText: "6 files reported, 3 with problems." }).waitFor();
+    // Every report, map and chunk list unfolded, for the check and the picture.
+    await page.evaluate(() => document.querySelectorAll("details").forEach((details) => {
+      details.open = true;
+    }));
+    await page.addScriptTag({ path: require.resolve("axe-core/axe.min.js") });
+    for (const width of [375, 1280]) {
+      for (const colorScheme of ["light", "dark"]) {
+        await t.test(`${width} px, ${colorScheme}`, async () => {
+          await page.setViewportSize({ width, height: 800 });
+          await page.emulateMedia({ colorScheme });
+          const widths = await page.evaluate(() =>
+            [document.documentElement.scrollWidth, window.innerWidth]);
+          assert.equal(widths[0], widths[1]);
+          const { violations } = await page.evaluate(() => window.axe.run());
+          assert.deepEqual(violations.map(({ id, nodes }) =>
+            `${id}: ${nodes.map((node) => node.target).join(" ")}`), []);
+          const shot = process.env.SONDRAX_SCREENSHOT;
+          if (shot && colorScheme === "light") {
+            const path = width === 1280 ? shot : shot.replace(/\.png$/, `-${width}.png`);
+            await page.screenshot({ path, fullPage: true });
+          }
+        });
+      }
+    }
+    // "Problems only" leaves the three good files out of the table and the reports.
+    await page.locator("#problems-only").check();
+    assert.equal(await page.locator("#table tbody tr:not([hidden])").count(), 3);
+    assert.equal(await page.locator("article.report:not([hidden])").count(), 3);
+  });
+
+test("bench: what a report costs, and 200 reports on one page", async (t) => {
+  const page = await openPage(t);
+  await page.locator("#loading").waitFor({ state: "hidden" });
+  const paths = [];
+  for (let i = 0; i < 200; i++) {
+    const path = join(filesDir, `batch-${String(i).padStart(3, "0")}.wav`);
+    copyFileSync(join(filesDir, files[i % 8][0]), path);
+    paths.push(path);
   }
+  const start = performance.now();
+  await page.setInputFiles("#files", paths);
+  await page.waitForFunction(() => document.querySelectorAll(
+    "article.report[data-state=done]").length === 200, null, { timeout: 60_000 });
+  const perFile = (performance.now() - start) / 200;
+  const run = await page.evaluate(() => [...document.querySelectorAll(".facts")]
+    .reduce((sum, facts) => sum + Number(/([\d.]+) ms/.exec(facts.textContent)[1]), 0) / 200);
+  const usable = await page.evaluate(async () => {
+    const frame = () => new Promise((resolve) => requestAnimationFrame(() => resolve()));
+    const timed = async (step) => {
+      const begin = performance.now();
+      step();
+      await frame();
+      return performance.now() - begin;
+    };
+    const filter = document.getElementById("problems-only");
+    return {
+      filter: await timed(() => filter.click()),
+      unfilter: await timed(() => filter.click()),
+      scroll: await timed(() => window.scrollTo(0, document.documentElement.scrollHeight)),
+    };
+  });
+  t.diagnostic(`per file: ${perFile.toFixed(1)} ms in all, ${run.toFixed(2)} ms the program's ` +
+    `run with its record; 200 reports: filter ${usable.filter.toFixed(0)} ms, ` +
+    `unfilter ${usable.unfilter.toFixed(0)} ms, scroll to the end ${usable.scroll.toFixed(0)} ms`);
+  assert.equal(await page.locator("#table tbody tr").count(), 200);
 });
 
 test("a page that cannot load the program says so for every file", async (t) => {
@@ -261,11 +405,15 @@ test("a page that cannot load the program says so for every file", async (t) => 
   const article = page.locator("article.report").first();
   await article.locator(":scope[data-state=failed]").waitFor();
   assert.match(await article.textContent(), /could not be loaded/);
+  // Opened as a file, the page cannot start its module at all; it says so, not "Loading…".
+  await page.goto(`file://${join(siteDir(), "index.html")}`);
+  assert.match(await page.locator("#loading.failure").textContent(), /opened as a file/);
 });
 
 test("a file the program fails on is marked, and the next file gets a fresh worker",
   async (t) => {
-    const context = await browser.newContext();
+    // No service worker: its fetches of the program would count as loads.
+    const context = await browser.newContext({ serviceWorkers: "block" });
     t.after(() => context.close());
     // The first worker's program stops on every file, as a WebAssembly trap would stop it.
     let loads = 0;

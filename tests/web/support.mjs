@@ -110,6 +110,10 @@ export function testFiles() {
     })()],
     ["control-bytes.wav", wave(chunk("fmt ", pcmFormat()), chunk("data", Buffer.alloc(8)),
       infoList(items))],
+    // A recording cut off 34 bytes before the end of its samples, and an MP3 file.
+    ["cut-off.wav", pcm.subarray(0, pcm.length - 34)],
+    ["mp3.wav", Buffer.concat([Buffer.from("ID3\x04\0\0\0\0\0\x0a", "latin1"),
+      Buffer.alloc(64, 0xff)])],
   );
   return files;
 }
