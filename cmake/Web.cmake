@@ -48,7 +48,7 @@ if(SONDRAX_NPM)
     -sSINGLE_FILE=1
     -sENVIRONMENT=web,worker
     -sFILESYSTEM=0
-    -sEXPORTED_FUNCTIONS=_SondraxReport
+    -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord
     -sEXPORTED_RUNTIME_METHODS=ccall)
   add_custom_command(OUTPUT ${SONDRAX_NPM_DIR}/sondrax-core.js
     COMMAND ${CMAKE_COMMAND} -DINPUT=$<TARGET_FILE:sondrax_npm_core>
@@ -57,7 +57,7 @@ if(SONDRAX_NPM)
   configure_file(${PROJECT_SOURCE_DIR}/npm/package.json.in ${SONDRAX_NPM_DIR}/package.json @ONLY)
   set(SONDRAX_NPM_OUTPUTS ${SONDRAX_NPM_DIR}/sondrax-core.js)
   foreach(npm_file npm/index.js npm/index.d.ts npm/run.js npm/node-input.js npm/cli.js
-                   npm/README.md LICENSE)
+                   npm/README.md web/record.js LICENSE)
     get_filename_component(npm_name ${npm_file} NAME)
     add_custom_command(OUTPUT ${SONDRAX_NPM_DIR}/${npm_name}
       COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${npm_file}

@@ -1,6 +1,7 @@
 // report(input): the Sondrax report on a WAVE file, computed by the program itself in
 // WebAssembly, under node and in browsers. See index.d.ts and README.md.
-import { program, runOnce } from "./run.js";
+import { verdictReason } from "./record.js";
+import { lastRecord, program, runOnce } from "./run.js";
 
 // A file given as bytes: nothing to open or fetch.
 class BytesInput {
@@ -109,6 +110,16 @@ async function complete(module, name, source, asShown) {
   }
 }
 
+// Why a path could not be opened; the shared reasons speak of files a browser was given.
+const openFailures = {
+  2: "no such file", 3: "a folder on its path does not exist", 4: "too many open files",
+  5: "access denied, or not a regular file",
+};
+function reasonOf(record, input) {
+  if (typeof input !== "string" || record.end !== "open-failed") return verdictReason(record);
+  return `the file could not be opened: ${openFailures[record.error] ?? `error ${record.error}`}`;
+}
+
 let queue = Promise.resolve();
 const utf8 = new TextDecoder();
 
@@ -121,6 +132,7 @@ export function report(input) {
     const [module, { name, source }] = await Promise.all([program(), inputOf(input)]);
     try {
       const exact = await complete(module, name, source, false);
+      const record = lastRecord(module);
       source.replay?.();
       const shown = await complete(module, name, source, true);
       return {
@@ -128,7 +140,10 @@ export function report(input) {
         text: utf8.decode(shown.stdout),
         stderr: utf8.decode(shown.stderr),
         exitCode: exact.exitCode,
-        length: source.length,
+        verdict: record.verdict,
+        reason: reasonOf(record, input),
+        chunks: record.chunks,
+        length: record.length >= 0 ? record.length : null,
       };
     } finally {
       source.close?.();

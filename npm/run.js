@@ -1,6 +1,7 @@
 // The program's WebAssembly module, one instance for the whole process, and runs on it one at a
 // time. A run's host says where its input comes from and where its output goes; the module asks
 // it through the functions below (see PlatformWeb.cc), which pass each call to the run's host.
+import { readRecord } from "./record.js";
 import SondraxModule from "./sondrax-core.js";
 
 let host = null; // the host of the run in progress
@@ -32,3 +33,6 @@ export function runOnce(module, name, asShown, runHost) {
     host = null;
   }
 }
+
+/** The record of the module's last run (see record.js): its verdict, chunks, length ... */
+export const lastRecord = (module) => readRecord(module.ccall("SondraxRecord", "string", [], []));

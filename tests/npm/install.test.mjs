@@ -34,7 +34,8 @@ const readable = ({ exitCode, stdout, stderr }) =>
 const npx = ["npx", "--offline", "--no", "sondrax"];
 // npm draws a spinner on a terminal's standard error while it looks for the package, and erases
 // it before the program starts; it is npm's, not the program's, so it is switched off.
-const npxEnv = { ...process.env, npm_config_update_notifier: "false", npm_config_progress: "false" };
+const npxEnv = { ...process.env, npm_config_update_notifier: "false",
+  npm_config_progress: "false" };
 // What the command line decides for a terminal shows in these: the glyphs, the file's control
 // bytes, the fatal error text's letters, and a path.
 const onTerminal = new Set(["example.wav", "control-bytes.wav", "byte-rate-0.wav",
@@ -56,6 +57,13 @@ function onTerminals(program, args) {
 }
 const npxPath = () => execFileSync("sh", ["-c", "command -v npx"]).toString().trim();
 
+// The verdict of each kind of file.
+const verdicts = {
+  "example.wav": "ok", "adpcm-without-fact.wav": "warning", "no-data.wav": "stopped",
+  "negative-format-size.wav": "problem", "no-riff-id.wav": "not-wave", "not-wave.wav": "not-wave",
+  "cut-in-format.wav": "stopped", "byte-rate-0.wav": "stopped", "a missing file": "stopped",
+};
+
 const { report } = await import(pathToFileURL(join(installed, "node_modules/sondrax/index.js")));
 
 test("npx sondrax and report() give the native program's bytes", async (t) => {
@@ -72,6 +80,7 @@ test("npx sondrax and report() give the native program's bytes", async (t) => {
       }
 
       const got = await report(path);
+      if (verdicts[label]) assert.equal(got.verdict, verdicts[label], got.reason);
       const utf8 = (bytes) => Buffer.from(bytes).toString("utf8");
       assert.deepEqual(
         { exitCode: got.exitCode, bytes: latin1(got.bytes), text: got.text, stderr: got.stderr },
@@ -89,6 +98,13 @@ test("npx sondrax and report() give the native program's bytes", async (t) => {
       }
     });
   }
+});
+
+test("report() gives the walk's chunks", async () => {
+  const { chunks, length } = await report(example);
+  assert.deepEqual(chunks.map(({ id, offset, size }) => [id, offset, size]),
+    [["RIFF", 0, 1208], ["fmt ", 12, 16], ["data", 36, 1102], ["LIST", 1146, 62]]);
+  assert.equal(length, 1216);
 });
 
 test("npx sondrax without an argument writes the syntax text", () => {
