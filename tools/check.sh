@@ -65,18 +65,20 @@ skip() {
   echo "$*" >"$run_dir/skip"
   exit 77
 }
-# The processor time of the finished processes the run has started, in seconds: on a shared
-# machine the wall-clock seconds of a stage grow with the load, these hardly.
+# Sets cpu to the processor seconds of the finished processes the run has started: on a shared
+# machine the wall-clock seconds of a stage grow with the load, these hardly. (times must run
+# in this shell: in a command substitution it would see only that subshell's children.)
 cpu_seconds() {
   times >"$run_dir/times"
-  awk 'NR == 2 { split($1, user, /[ms]/); split($2, kernel, /[ms]/)
-                 printf "%d\n", user[1] * 60 + user[2] + kernel[1] * 60 + kernel[2] }' \
-    "$run_dir/times"
+  cpu=$(awk 'NR == 2 { split($1, user, /[ms]/); split($2, kernel, /[ms]/)
+                       printf "%d\n", user[1] * 60 + user[2] + kernel[1] * 60 + kernel[2] }' \
+    "$run_dir/times")
 }
 stage() {
   local name=$1 kind=$2 parts=$3 function=$4 part why="" status result
-  local start=$SECONDS start_cpu
-  start_cpu=$(cpu_seconds)
+  local start=$SECONDS cpu start_cpu
+  cpu_seconds
+  start_cpu=$cpu
   echo "== $name"
   for part in $parts; do
     why=$(awk -F '\t' -v part="$part" '$1 == part { print $2; found = 1 }
@@ -115,7 +117,8 @@ stage() {
     FAILED*) failed=$((failed + 1)) ;;
     *) skipped=$((skipped + 1)) ;;
   esac
-  rows+=("$name"$'\t'"$((SECONDS - start))"$'\t'"$(($(cpu_seconds) - start_cpu))"$'\t'"$result")
+  cpu_seconds
+  rows+=("$name"$'\t'"$((SECONDS - start))"$'\t'"$((cpu - start_cpu))"$'\t'"$result")
   echo "-- $name: $result ($((SECONDS - start)) s)"
 }
 # The table of every stage, and a closing line with the counts.
@@ -238,13 +241,21 @@ s390x_suite() {
 }
 
 qemu_cross_check() {
-  local target processor triplet
+  local target processor triplet processors=() status=0
   for target in $targets; do
     IFS=: read -r processor triplet <<<"$target"
     [ -f "build-$processor/sondrax" ] || skip "no $processor build"
-    tools/cross-check.sh build/sondrax "build-$processor/sondrax" "qemu-$processor-static" \
-      </dev/null
+    processors+=("$processor")
   done
+  # A cross-check is one serial shell loop: as many at a time as there are cores, each with
+  # its output in a file of its own, shown when all are done.
+  printf '%s\n' "${processors[@]}" | xargs -P "$jobs" -I{} sh -c 'tools/cross-check.sh \
+    build/sondrax "build-$1/sondrax" "qemu-$1-static" </dev/null >"$2/cross-$1.log" 2>&1' \
+    sh {} "$run_dir" || status=$?
+  for processor in "${processors[@]}"; do
+    cat "$run_dir/cross-$processor.log"
+  done
+  return "$status"
 }
 
 stage "Release build and suite (GCC)" core "build linux" release
