@@ -157,14 +157,18 @@ elif [ ${#to_install[@]} -ne 0 ]; then
   done
 fi
 
-# playwright-core, which drives Chromium in the page's tests, from npm into tests/web/, at the
-# version its lock file names (it downloads no browser: the tests use Debian's chromium).
+# What drives Chromium in the page's tests and checks its accessibility (playwright-core,
+# axe-core), from npm into tests/web/, at the versions its lock file names (no browser is
+# downloaded: the tests use Debian's chromium).
 web_tests="$(cd "$(dirname "$0")/../tests/web" && pwd)"
 playwright_installed() {
   node -e 'const [dir] = process.argv.slice(1);
-    const wanted = require(dir + "/package-lock.json").packages["node_modules/playwright-core"];
-    process.exit(require(dir + "/node_modules/playwright-core/package.json").version ===
-                 wanted.version ? 0 : 1)' "$web_tests" 2>/dev/null
+    const locked = require(dir + "/package-lock.json").packages;
+    for (const [path, wanted] of Object.entries(locked)) {
+      if (path && require(dir + "/" + path + "/package.json").version !== wanted.version) {
+        process.exit(1);
+      }
+    }' "$web_tests" 2>/dev/null
 }
 if [[ " ${parts[*]} " == *" browser "* ]] && command -v npm >/dev/null 2>&1 &&
   ! playwright_installed; then
@@ -176,7 +180,7 @@ if [[ " ${parts[*]} " == *" browser "* ]] && command -v npm >/dev/null 2>&1 &&
 fi
 if [[ " ${parts[*]} " == *" browser "* ]] && [ -z "${reason[browser]:-}" ] &&
   ! playwright_installed; then
-  reason[browser]="playwright-core is not installed in tests/web/node_modules (it needs npm)"
+  reason[browser]="the packages of tests/web/package-lock.json are not installed in tests/web/node_modules (they need npm)"
 fi
 
 for part in "${parts[@]}"; do
