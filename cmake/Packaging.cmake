@@ -1,8 +1,12 @@
 # What `cmake --install` puts where, and the packages CPack makes of it:
-#   Linux:   bin/sondrax and share/man/man1/sondrax.1.gz; `cpack` makes a Debian package
-#            (sondrax_<version>_<arch>.deb).
-#   Windows: sondrax.exe and sondrax.txt (the manual page as plain text) side by side; `cpack`
-#            makes sondrax-<version>-win32.zip.
+#   Linux:   bin/sondrax, share/man/man1/sondrax.1.gz, and share/doc/sondrax/ with the copyright
+#            file and the changelog; `cpack` makes a Debian package (sondrax_<version>_<arch>.deb)
+#            with lintian's overrides added (packaging/DebianExtras.cmake).
+#   Windows: sondrax.exe, sondrax.txt (the manual page as plain text) and LICENSE.txt side by
+#            side; `cpack` makes sondrax-<version>-win32.zip.
+# Both packages are reproducible: with SOURCE_DATE_EPOCH set, cpack stamps every entry with it,
+# and the compiler writes source paths relative to the source folder (CMakeLists.txt), so two
+# folders give the same bytes (tools/package-check.sh).
 # The program has no option that shows its version: the version is the project's, and it lives
 # in the package's metadata and in the manual page.
 include(GNUInstallDirs)
@@ -30,6 +34,7 @@ if(WIN32)
     add_custom_target(sondrax_manual_text ALL DEPENDS sondrax.txt)
     install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sondrax.txt DESTINATION .)
   endif()
+  install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
   install(TARGETS sondrax RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   if(SONDRAX_GZIP)
@@ -44,6 +49,27 @@ else()
             DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   else()
     install(FILES ${SONDRAX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  endif()
+  # What Debian asks of every package: the copyright and licence in machine-readable form, and
+  # the changelog, compressed as the manual page is. The changelog's newest entry names the
+  # version, checked here as the manual page's is.
+  set(SONDRAX_DEBIAN ${PROJECT_SOURCE_DIR}/packaging/debian)
+  file(STRINGS ${SONDRAX_DEBIAN}/changelog SONDRAX_CHANGELOG_TOP LIMIT_COUNT 1)
+  if(NOT SONDRAX_CHANGELOG_TOP MATCHES "^sondrax \\(${PROJECT_VERSION}\\) ")
+    message(FATAL_ERROR "packaging/debian/changelog: the newest entry must be for version "
+                        "${PROJECT_VERSION}, the project's; it reads: ${SONDRAX_CHANGELOG_TOP}")
+  endif()
+  set(SONDRAX_DOCDIR ${CMAKE_INSTALL_DATAROOTDIR}/doc/sondrax)
+  install(FILES ${SONDRAX_DEBIAN}/copyright DESTINATION ${SONDRAX_DOCDIR})
+  if(SONDRAX_GZIP)
+    add_custom_command(OUTPUT changelog.gz
+      COMMAND ${SONDRAX_GZIP} -9 -n -c ${SONDRAX_DEBIAN}/changelog > changelog.gz
+      DEPENDS ${SONDRAX_DEBIAN}/changelog
+      COMMENT "Compressing the changelog")
+    add_custom_target(sondrax_changelog ALL DEPENDS changelog.gz)
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/changelog.gz DESTINATION ${SONDRAX_DOCDIR})
+  else()
+    install(FILES ${SONDRAX_DEBIAN}/changelog DESTINATION ${SONDRAX_DOCDIR})
   endif()
 endif()
 
@@ -69,6 +95,8 @@ else()
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION sound)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_SONDRAX_DEBIAN_DIR ${SONDRAX_DEBIAN})
+  set(CPACK_PRE_BUILD_SCRIPTS ${PROJECT_SOURCE_DIR}/packaging/DebianExtras.cmake)
   # A static executable depends on nothing; a dynamic one gets its library packages from
   # dpkg-shlibdeps.
   find_program(SONDRAX_DPKG_SHLIBDEPS dpkg-shlibdeps)

@@ -29,6 +29,45 @@ target_link_options(sondrax_web PRIVATE
   -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord
   -sEXPORTED_RUNTIME_METHODS=ccall)
 
+# The npm package (tools/npm-pack.sh configures build-npm/ with SONDRAX_NPM=ON): the same program
+# as an ES module for node and browsers, beside the package's own files from npm/, in
+# npm/package/. Unlike the page's worker, a browser's main thread may not compile a module of
+# this size synchronously, so it compiles asynchronously; and node, whose ES modules have no
+# require, takes the browsers' code path, which needs nothing of node's.
+option(SONDRAX_NPM "Build the npm package's files in npm/package/" OFF)
+if(SONDRAX_NPM)
+  set(SONDRAX_NPM_DIR ${CMAKE_BINARY_DIR}/npm/package)
+  add_executable(sondrax_npm_core src/WebMain.cc)
+  target_link_libraries(sondrax_npm_core PRIVATE sondrax_core)
+  set_target_properties(sondrax_npm_core PROPERTIES
+    OUTPUT_NAME sondrax-umd
+    RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/npm)
+  target_link_options(sondrax_npm_core PRIVATE
+    -sMODULARIZE=1
+    -sEXPORT_NAME=SondraxModule
+    -sSINGLE_FILE=1
+    -sENVIRONMENT=web,worker
+    -sFILESYSTEM=0
+    -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord
+    -sEXPORTED_RUNTIME_METHODS=ccall)
+  add_custom_command(OUTPUT ${SONDRAX_NPM_DIR}/sondrax-core.js
+    COMMAND ${CMAKE_COMMAND} -DINPUT=$<TARGET_FILE:sondrax_npm_core>
+            -DOUTPUT=${SONDRAX_NPM_DIR}/sondrax-core.js -P ${PROJECT_SOURCE_DIR}/cmake/EsModule.cmake
+    DEPENDS sondrax_npm_core ${PROJECT_SOURCE_DIR}/cmake/EsModule.cmake)
+  configure_file(${PROJECT_SOURCE_DIR}/npm/package.json.in ${SONDRAX_NPM_DIR}/package.json @ONLY)
+  set(SONDRAX_NPM_OUTPUTS ${SONDRAX_NPM_DIR}/sondrax-core.js)
+  foreach(npm_file npm/index.js npm/index.d.ts npm/run.js npm/node-input.js npm/cli.js
+                   npm/README.md web/record.js LICENSE)
+    get_filename_component(npm_name ${npm_file} NAME)
+    add_custom_command(OUTPUT ${SONDRAX_NPM_DIR}/${npm_name}
+      COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${npm_file}
+              ${SONDRAX_NPM_DIR}/${npm_name}
+      DEPENDS ${PROJECT_SOURCE_DIR}/${npm_file})
+    list(APPEND SONDRAX_NPM_OUTPUTS ${SONDRAX_NPM_DIR}/${npm_name})
+  endforeach()
+  add_custom_target(sondrax_npm ALL DEPENDS ${SONDRAX_NPM_OUTPUTS})
+endif()
+
 # The example report one click away is the program's own example file.
 set(SONDRAX_PAGE_FILES index.html style.css boot.js app.js record.js map.js report-text.js
     worker.js sw.js ../examples/example.wav)

@@ -4,7 +4,9 @@
 # and the page in Chromium; an AddressSanitizer + UndefinedBehaviorSanitizer build with Clang,
 # on mutated files too, and a bounded libFuzzer run; the 32-bit Windows build, its suite and
 # the cross-check under wine; the Linux cross-builds for aarch64, armhf, s390x and riscv64, the
-# s390x suite and the cross-check of each under qemu.
+# s390x suite and the cross-check of each under qemu; last the packages users install: lintian
+# on the Debian package, the .deb and the Windows zip built from two folders, the npm package
+# installed from its tarball without a network.
 #
 # Usage: tools/check.sh [--quick] [--strict]
 #   --quick:  the Release build and its tests only (the development loop; under a minute on a
@@ -258,6 +260,27 @@ qemu_cross_check() {
   return "$status"
 }
 
+# tools/package-check.sh and tools/npm-check.sh exit with 77 when a tool they need is missing,
+# after a line "SKIPPED what: why".
+checked() {
+  local status=0
+  "$@" </dev/null >"$run_dir/checked.log" 2>&1 || status=$?
+  cat "$run_dir/checked.log"
+  [ "$status" -ne 77 ] || skip "$(sed -n 's/^SKIPPED [^:]*: //p' "$run_dir/checked.log" | tail -1)"
+  return "$status"
+}
+
+deb_lintian() { checked tools/package-check.sh lintian; }
+
+deb_reproducible() { checked tools/package-check.sh reproducible; }
+
+zip_reproducible() { checked tools/package-check.sh windows; }
+
+npm_package() {
+  [ -x build/sondrax ] || skip "no Release build to compare with"
+  checked tools/npm-check.sh build/sondrax
+}
+
 stage "Release build and suite (GCC)" core "build linux" release
 if [ "$quick" = true ]; then
   summary
@@ -278,5 +301,9 @@ stage "Linux cross-builds (aarch64, armhf, s390x, riscv64)" optional "cross" cro
 stage "s390x suite under qemu" optional "cross qemu" s390x_suite
 stage "cross-check under qemu (aarch64, armhf, s390x, riscv64)" optional "cross qemu" \
   qemu_cross_check
+stage "Debian package: lintian, no error or warning" optional "build packages" deb_lintian
+stage "Debian package built in two folders, the same bytes" optional "build" deb_reproducible
+stage "Windows zip built in two folders, the same bytes" optional "windows" zip_reproducible
+stage "npm package installed offline, against the Linux program" optional "web" npm_package
 summary
 exit $((failed > 0))

@@ -6,7 +6,8 @@
 #   linux   build + the tools of the Linux test suite (tools/check.sh --quick)
 #   all     every part below: what each stage of tools/check.sh needs; the default
 #   lint    build + clang-format and clang-tidy (tools/lint.sh)
-# or one of the parts of all by name: hardening, windows, wine, cross, qemu, web, browser.
+# or one of the parts of all by name: hardening, windows, wine, cross, qemu, web, browser,
+# packages.
 # --list prints the packages on one line and installs nothing. --status FILE writes one line
 # per part, "PART<tab>ok" or "PART<tab>" and why it is not there, for tools/check.sh.
 #
@@ -57,8 +58,10 @@ declare -A packages=(
   # tests, and playwright-core from npm to drive it.
   [web]="emscripten nodejs npm"
   [browser]="chromium"
+  # The packages as users get them: lintian, Debian's checker, on the Debian package.
+  [packages]="lintian"
 )
-all_parts=(build linux lint hardening windows wine cross qemu web browser)
+all_parts=(build linux lint hardening windows wine cross qemu web browser packages)
 [ $# -gt 0 ] || set -- all
 parts=()
 for group in "$@"; do

@@ -8,10 +8,16 @@
 //   readInput(id, start, count) -> a Uint8Array of up to `count` bytes from `start` on
 //   closeInput(id)
 //   writeOutput(stream, bytes)  -> takes a copy of the bytes for stream 1 or 2
+// and, where the host has them (a command line under node), two more:
+//   streamKind(stream)          -> 0 a file or a pipe, 1 another character device, 2 a terminal
+//   terminalCharset()           -> "utf-8" when a terminal shows UTF-8
+// without which both streams are files or pipes, as the page collects them.
 // In a page the input is a File read with FileReaderSync on Blob.slice, so a read costs the
 // bytes it asks for and nothing more, whatever the file's length. A host reports a failure by
-// throwing; its error name becomes the program's error number here (HostError). Positions are held
-// here, so the host's reads need no state; they travel as doubles, exact up to 2^53.
+// throwing: an error with an `errorNumber` (a host that maps its system's errors to the
+// program's numbers, as node's does) keeps it; otherwise its name becomes the program's error
+// number here (HostError). Positions are held here, so the host's reads need no state; they
+// travel as doubles, exact up to 2^53.
 #include "platform/PlatformWeb.h"
 
 #include <emscripten.h>
@@ -24,13 +30,13 @@ namespace sondrax {
 
 namespace {
 
-// Each function returns -1 when the host threw, and keeps the name of what it threw in
-// Module["hostError"] for HostError.
+// Each function returns -1 when the host threw, and keeps what it threw in Module["hostError"]
+// for HostError.
 EM_JS(int, HostOpen, (const char* name), {
   try {
     return Module["openInput"](UTF8ToString(name));
   } catch (error) {
-    Module["hostError"] = error && error.name;
+    Module["hostError"] = error;
     return -1;
   }
 });
@@ -39,7 +45,7 @@ EM_JS(double, HostSize, (int id), {
   try {
     return Module["inputSize"](id);
   } catch (error) {
-    Module["hostError"] = error && error.name;
+    Module["hostError"] = error;
     return -1;
   }
 });
@@ -51,7 +57,7 @@ EM_JS(int, HostRead, (int id, double start, void* buffer, int count), {
     HEAPU8.set(bytes.subarray(0, got), buffer);
     return got;
   } catch (error) {
-    Module["hostError"] = error && error.name;
+    Module["hostError"] = error;
     return -1;
   }
 });
@@ -70,17 +76,43 @@ EM_JS(int, HostWrite, (int stream, const void* bytes, int count), {
     Module["writeOutput"](stream, HEAPU8.slice(bytes, bytes + count));
     return count;
   } catch (error) {
+    Module["hostError"] = error;
     return -1;
   }
 });
 
-EM_JS(int, HostErrorIs, (const char* name), { return Module["hostError"] == UTF8ToString(name); });
+EM_JS(int, HostStreamKind, (int stream), {
+  try {
+    return Module["streamKind"] ? Module["streamKind"](stream) : 0;
+  } catch (error) {
+    Module["hostError"] = error;
+    return -1;
+  }
+});
+
+EM_JS(int, HostCharsetIsUtf8, (),
+      { return Module["terminalCharset"] && Module["terminalCharset"]() == "utf-8" ? 1 : 0; });
+
+EM_JS(int, HostErrorIs, (const char* name), {
+  const error = Module["hostError"];
+  return error && error.name == UTF8ToString(name);
+});
+
+EM_JS(int, HostErrorNumber, (), {
+  const error = Module["hostError"];
+  return error && error.errorNumber > 0 ? error.errorNumber : 0;
+});
 
 // The host's last exception as the program's error number: a file the host does not know is
 // not found, one the browser may not read is access denied, and a file changed or removed on
 // disk since the user chose it (NotReadableError) is a device I/O error. Anything else (the
-// host missing a function, a broken host) is a device I/O error too.
+// host missing a function, a broken host) is a device I/O error too. A host that knows the
+// program's numbers says which.
 int HostError() {
+  const int number = HostErrorNumber();
+  if (number > 0) {
+    return number;
+  }
   if (HostErrorIs("NotFoundError")) {
     return kErrFileNotFound;
   }
@@ -176,14 +208,25 @@ std::vector<std::string> PlatformArguments(int argc, char** argv) {
 
 void PlatformStartup() {}
 
-// The host collects both streams as bytes, as a file or a pipe would: the page can save the
-// code page 437 bytes unchanged. Shown on a terminal, they are what a UTF-8 terminal receives:
-// the glyphs a console shows, and bytes from the file never acting as control codes.
+// The page collects both streams as bytes, as a file or a pipe would: it can save the code
+// page 437 bytes unchanged. Shown on a terminal, they are what a UTF-8 terminal receives: the
+// glyphs a console shows, and bytes from the file never acting as control codes. A host on a
+// command line says what each stream is, as the program asks the system.
 int PlatformStreamType(int stream, StreamKind* kind) {
   if (stream != 1 && stream != 2) {
     return kErrInvalidHandle;
   }
-  *kind = ShownOnTerminal ? StreamKind::kTerminal : StreamKind::kFileOrPipe;
+  if (ShownOnTerminal) {
+    *kind = StreamKind::kTerminal;
+    return 0;
+  }
+  const int host_kind = HostStreamKind(stream);
+  if (host_kind < 0) {
+    return HostError();
+  }
+  *kind = host_kind == 2   ? StreamKind::kTerminal
+          : host_kind == 1 ? StreamKind::kCharDevice
+                           : StreamKind::kFileOrPipe;
   return 0;
 }
 
@@ -197,14 +240,15 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
   }
   const int done = HostWrite(stream, bytes, static_cast<int>(count));
   if (done < 0) {
-    return kErrDeviceIo;
+    return HostError();
   }
   *written = static_cast<std::size_t>(done);
   return 0;
 }
 
 TerminalCharset PlatformCharset() {
-  return ShownOnTerminal ? TerminalCharset::kUtf8 : TerminalCharset::kOther;
+  return ShownOnTerminal || HostCharsetIsUtf8() != 0 ? TerminalCharset::kUtf8
+                                                     : TerminalCharset::kOther;
 }
 
 // The page hands the file's name over as UTF-8, which is what a terminal of kUtf8 takes.

@@ -1,0 +1,109 @@
+// A file on disk as the program's input under node, and node's errors as the program's error
+// numbers, which the command line's error texts show.
+import { closeSync, constants, fstatSync, openSync, readSync } from "node:fs";
+
+// The same numbers the Linux program shows for the same errno.
+const numbers = {
+  ENOENT: 2, ENOTDIR: 3, ENAMETOOLONG: 3, ELOOP: 3, EMFILE: 4, ENFILE: 4,
+  EACCES: 5, EPERM: 5, EISDIR: 5, EROFS: 5, EBADF: 6, ENOMEM: 8, EPIPE: 109,
+  ENOSPC: 112, EDQUOT: 112, EINVAL: 131, EIO: 1117, EFBIG: 223, EOVERFLOW: 223,
+};
+
+/** `error` (node's, with a code and a negative errno) carrying the program's error number. */
+export function programError(error) {
+  error.errorNumber =
+    numbers[error.code] ?? (Number.isInteger(error.errno) ? 1000 - error.errno : 1117);
+  return error;
+}
+
+let scratch = new Uint8Array(1 << 16);
+
+/**
+ * The file at `path`, opened when the program opens it and read by the slices it asks for.
+ * What the first run asked and got is noted, and a second run on the same file (the report as
+ * a terminal shows it) is answered from the notes while it asks the same: it costs no reads
+ * and sees the same bytes, even of a file that is still being written.
+ */
+export class FileInput {
+  /** `keep`: note the calls for a second run (a single run need not). */
+  constructor({ keep = true } = {}) {
+    this.keep = keep;
+    this.fd = -1;
+    this.failure = null;
+    this.length = null;
+    this.known = null; // the length last looked at, until the next read
+    this.calls = []; // [what, start, count, answer] of the first run
+    this.replayed = -1; // in a second run, the calls answered from the notes so far
+  }
+
+  open(path) {
+    if (this.fd >= 0) return 1;
+    if (this.failure) throw this.failure;
+    try {
+      // O_NONBLOCK: a FIFO does not wait for a writer; only a regular file is reported on.
+      const fd = openSync(path, constants.O_RDONLY | constants.O_NONBLOCK | constants.O_NOCTTY);
+      const info = fstatSync(fd);
+      if (!info.isFile()) {
+        closeSync(fd);
+        throw Object.assign(new Error(`${path} is not a regular file`), { code: "EACCES" });
+      }
+      this.fd = fd;
+      this.known = info.size;
+      return 1;
+    } catch (error) {
+      this.failure = programError(error);
+      throw this.failure;
+    }
+  }
+
+  /** Starts the second run: the first run's calls answer it while it asks the same. */
+  replay() {
+    this.replayed = 0;
+  }
+
+  noted(what, start, count, ask) {
+    if (this.replayed >= 0) {
+      const call = this.calls[this.replayed];
+      if (call && call[0] === what && call[1] === start && call[2] === count) {
+        this.replayed += 1;
+        return call[3];
+      }
+      this.replayed = -1;
+    }
+    try {
+      const answer = ask();
+      if (this.keep && this.replayed < 0) this.calls.push([what, start, count, answer]);
+      return answer;
+    } catch (error) {
+      throw programError(error);
+    }
+  }
+
+  // Asked again whenever the walk reaches the end it knows: a file still being written grows.
+  // Until a read has been made since the length was last looked at, that length stands: the
+  // walk asks twice in a row at places, and a system call a question is most of a small
+  // file's cost.
+  size() {
+    this.length = this.noted("size", 0, 0, () => {
+      this.known ??= fstatSync(this.fd).size;
+      return this.known;
+    });
+    return this.length;
+  }
+
+  // Into one buffer for all reads, which the module copies from at once; a noted read keeps a
+  // copy of just the bytes it got.
+  read(start, count) {
+    return this.noted("read", start, count, () => {
+      this.known = null;
+      if (scratch.length < count) scratch = new Uint8Array(count);
+      const bytes = scratch.subarray(0, readSync(this.fd, scratch, 0, count, start));
+      return this.keep ? bytes.slice() : bytes;
+    });
+  }
+
+  close() {
+    if (this.fd >= 0) closeSync(this.fd);
+    this.fd = -1;
+  }
+}
