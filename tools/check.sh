@@ -15,10 +15,9 @@
 #
 # Every stage runs, whatever became of the ones before; the run ends with a table of the
 # stages, their results, and their seconds (wall clock and processor), and fails if any stage
-# failed. A stage whose tools
-# could not be installed (tools/install-deps.sh says why) is SKIPPED with that reason, except
-# the core stages (the Release build and suite, lint, the sanitizer build and suite, the fuzz
-# run), where that is a failure.
+# failed. A stage whose tools could not be installed (tools/install-deps.sh says why) is
+# SKIPPED with that reason, except the core stages (the Release build and suite, lint, the
+# sanitizer build and suite, the fuzz run), where that is a failure.
 #
 # Each compiler has a build directory of its own: build/ (GCC, shared with run-example.sh),
 # build-asan/ and build-fuzz/ (Clang), build-web/ (emscripten), build-win/ (MinGW-w64),
