@@ -26,7 +26,7 @@ target_link_options(sondrax_web PRIVATE
   -sWASM_ASYNC_COMPILATION=0
   -sENVIRONMENT=worker,node
   -sFILESYSTEM=0
-  -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord
+  -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord,_SondraxDiagnosis
   -sEXPORTED_RUNTIME_METHODS=ccall)
 
 # The npm package (tools/npm-pack.sh configures build-npm/ with SONDRAX_NPM=ON): the same program
@@ -48,7 +48,7 @@ if(SONDRAX_NPM)
     -sSINGLE_FILE=1
     -sENVIRONMENT=web,worker
     -sFILESYSTEM=0
-    -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord
+    -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord,_SondraxDiagnosis
     -sEXPORTED_RUNTIME_METHODS=ccall)
   add_custom_command(OUTPUT ${SONDRAX_NPM_DIR}/sondrax-core.js
     COMMAND ${CMAKE_COMMAND} -DINPUT=$<TARGET_FILE:sondrax_npm_core>

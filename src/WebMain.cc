@@ -8,6 +8,7 @@
 
 #include "Sondrax.h"
 #include "UTypes.h"
+#include "diagnosis/Diagnosis.h"
 #include "platform/PlatformWeb.h"
 #include "report/Cp437.h"
 #include "report/Output.h"
@@ -138,5 +139,15 @@ std::string RecordJson() {
 extern "C" EMSCRIPTEN_KEEPALIVE const char* SondraxRecord() {
   static std::string json;
   json = sondrax::RecordJson();
+  return json.c_str();
+}
+
+/// The diagnosis of the host's file `name` as JSON text (the schema in the README): the verdict,
+/// its reason, the findings, the format, the play time, the tags and the chunks. It reads the
+/// file through the host as the report does and is independent of any report run. Valid until
+/// the next call.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* SondraxDiagnosis(const char* name) {
+  static std::string json;
+  json = sondrax::DiagnosisJson(sondrax::Diagnose(name));
   return json.c_str();
 }

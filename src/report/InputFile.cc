@@ -11,9 +11,17 @@ namespace sondrax {
 
 namespace {
 
-// The window's bytes. Kept apart from the run's records, which a run starts by zeroing: the
-// window's contents only count as far as InputFileRec::WindowBytes says.
-unsigned char Window[WindowMax];
+// The shared window's bytes. Kept apart from the run's records, which a run starts by zeroing:
+// the window's contents only count as far as InputFileRec::WindowBytes says.
+unsigned char SharedWindow[WindowMax];
+
+unsigned char* Window(const InputFileRec& file) {
+  return file.Buffer != nullptr ? file.Buffer : SharedWindow;
+}
+
+std::size_t WindowCapacity(const InputFileRec& file) {
+  return file.Buffer != nullptr ? file.BufferSize : WindowMax;
+}
 
 bool InWindow(const InputFileRec& file, std::int64_t position) {
   return position >= file.WindowStart &&
@@ -32,8 +40,8 @@ int Fill(InputFileRec& file, std::int64_t position) {
       file.FillSize != 0 && position >= file.WindowStart &&
       position - file.WindowStart <= static_cast<std::int64_t>(file.WindowBytes + file.FillSize);
   std::size_t size = onward ? file.FillSize * 2 : WindowMin;
-  if (size > WindowMax) {
-    size = WindowMax;
+  if (size > WindowCapacity(file)) {
+    size = WindowCapacity(file);
   }
   file.FillSize = size;
   file.WindowStart = position;
@@ -62,7 +70,7 @@ int Fill(InputFileRec& file, std::int64_t position) {
   // The one read loop of the program: a read attempt may deliver fewer bytes than asked.
   while (file.WindowBytes < size) {
     std::size_t got = 0;
-    error = Platform.Read(file.Handle, Window + file.WindowBytes, size - file.WindowBytes, &got);
+    error = Platform.Read(file.Handle, Window(file) + file.WindowBytes, size - file.WindowBytes, &got);
     if (error != 0) {
       file.PlatformPosition = -1;
       return error;
@@ -96,7 +104,11 @@ bool WindowAt(InputFileRec& file, std::int64_t position) {
 }  // namespace
 
 int OpenForReading(InputFileRec& file, const std::string& name) {
+  unsigned char* const buffer = file.Buffer;
+  const std::size_t buffer_size = file.BufferSize;
   file = InputFileRec{};
+  file.Buffer = buffer;
+  file.BufferSize = buffer_size;
   file.Name = name;
   FileHandle handle = 0;
   int status = Platform.OpenRead(name, &handle);
@@ -135,7 +147,7 @@ void ReadExact(InputFileRec& file, void* dest, std::int32_t count) {
     if (take > wanted) {
       take = wanted;
     }
-    std::memcpy(out, Window + offset, take);
+    std::memcpy(out, Window(file) + offset, take);
     out += take;
     wanted -= take;
     file.Position += static_cast<std::int64_t>(take);
@@ -176,8 +188,8 @@ std::int64_t ZeroRunLength(InputFileRec& file) {
     if (!WindowAt(file, at) || file.WindowBytes == 0) {
       return at - file.Position;
     }
-    const unsigned char* begin = Window + (at - file.WindowStart);
-    const unsigned char* end = Window + file.WindowBytes;
+    const unsigned char* begin = Window(file) + (at - file.WindowStart);
+    const unsigned char* end = Window(file) + file.WindowBytes;
     const unsigned char* p = begin;
     // Eight bytes at a time while they are all zero, then byte by byte.
     for (std::uint64_t word = 0; end - p >= 8; p += 8) {

@@ -37,6 +37,11 @@ struct InputFileRec {
   std::size_t WindowBytes = 0;        // how many bytes the window holds
   std::size_t FillSize = 0;           // how many bytes the last fill asked for
   std::int64_t PlatformPosition = 0;  // the platform's own position; -1 when unknown
+  // Where the window's bytes are kept: a buffer of the owner's, for a reader that runs beside
+  // others (another file, another thread), or, while null, the program's one shared window of
+  // WindowMax bytes. The open keeps both.
+  unsigned char* Buffer = nullptr;
+  std::size_t BufferSize = 0;
 };
 
 /// The smallest and the largest window. A fill that continues where the last one ended
@@ -45,7 +50,8 @@ inline constexpr std::size_t WindowMin = std::size_t{16} * 1024;
 inline constexpr std::size_t WindowMax = std::size_t{1024} * 1024;
 
 /// Opens `name` (the full path) for reading and asks its length. Returns 0, or the
-/// platform's error number with the file left closed; IoError is not touched.
+/// platform's error number with the file left closed; IoError is not touched. The record
+/// starts afresh but for its window buffer.
 int OpenForReading(InputFileRec& file, const std::string& name);
 /// Reads exactly `count` bytes (0 <= count <= capacity of dest) from the position on.
 /// IoError: the platform's code, or 100 when the file ended first; the bytes that came are

@@ -6,7 +6,7 @@
 
 namespace sondrax {
 
-std::int32_t IoError = 0;
+thread_local std::int32_t IoError = 0;
 ReportOutputRec ReportOutput;
 
 namespace {

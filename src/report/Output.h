@@ -30,8 +30,9 @@ inline constexpr int OutputBufferSize = 128;
 
 /// Pending error number, 0 for none. Set by the failing write or file operation, taken by
 /// CheckIo (report/InputFile.h). Codes of the program's own: 100 a short read, 105 standard
-/// output unusable.
-extern std::int32_t IoError;
+/// output unusable. Each thread has its own, so that readers on several threads do not mix
+/// their errors.
+extern thread_local std::int32_t IoError;
 
 struct ReportOutputRec {
   bool Open = false;
