@@ -100,7 +100,7 @@ void AppendFormat(const DiagnosisRec& diagnosis, std::string* json) {
   AppendNumber("blockAlign", format.BlockAlign, json);
   AppendNumber("bits", format.Bits, json);
   AppendKnown("validBits", format.Extensible ? format.ValidBits : -1, json);
-  AppendKnown("channelMask", format.Extensible ? format.ChannelMask : -1, json);
+  AppendKnown("channelMask", format.Extensible ? std::int64_t{format.ChannelMask} : -1, json);
   json->push_back('}');
 }
 

@@ -21,9 +21,9 @@ namespace {
 // its headers has no data chunk either).
 constexpr const char* kCodeOrder[] = {
     "unreadable",     "not-wave",         "empty",         "cut-header",  "no-ds64",
-    "never-finalised", "cut-off",         "format-short",  "extensible-short",
+    "never-finalised", "cut-off",         "data-past-end", "format-short",  "extensible-short",
     "format-invalid", "not-a-chunk",      "no-format",     "no-data",     "streamed",
-    "over-4gib",      "data-past-end",    "byte-rate",     "block-align", "riff-size",
+    "over-4gib",      "byte-rate",     "block-align", "riff-size",
     "chunk-past-end", "trailing-bytes",   "data-empty",    "no-fact",     "info-malformed",
     "no-pad",         "duplicate-chunk",  "format-after-data", "channel-mask", "rf64",
 };
@@ -177,8 +177,10 @@ void JudgeData(WalkRec& walk, std::uint64_t frame) {
   }
   if (data.Declared > present) {
     if (walk.RiffEnd == diagnosis.Length) {
-      Note(diagnosis, "data-past-end", Severity::kWarning, data.Offset,
-           "the data size is wrong: it declares " +
+      // A file cut short whose RIFF size was then mended to its length, or a data size
+      // written wrong: either way a reader that trusts it runs out of samples.
+      Note(diagnosis, "data-past-end", Severity::kProblem, data.Offset,
+           "the data chunk declares " +
                Bytes(static_cast<std::int64_t>((data.Declared - present) & 0x7FFFFFFFFFFFFFFF)) +
                " more than the file holds, though the RIFF size matches the file; " + samples +
                " are there",

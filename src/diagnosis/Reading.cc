@@ -298,15 +298,17 @@ void ReadList(WalkState& state, std::int64_t offset, std::uint64_t size) {
   }
 }
 
-// A header that a chunk of some writer could have: an id and a size that fits in the file.
-bool Plausible(WalkState& state, std::int64_t at) {
-  unsigned char header[8];
-  if (ReadAt(state.Reader, at, header, 8) < 8 || !ValidId(header)) {
-    return false;
-  }
+// The size of the header at `at` fits in the file (with a pad byte the file may lack).
+bool Fits(const WalkState& state, const unsigned char* header, std::int64_t at) {
   const std::uint64_t size = LeU32(header + 4);
   return size <= static_cast<std::uint64_t>(state.Reader.Length - at - 8) + 1 ||
          (state.Walk.Wide && size == 0xFFFFFFFFu);
+}
+
+// A header that a chunk of some writer could have: an id and a size that fits in the file.
+bool Plausible(WalkState& state, std::int64_t at) {
+  unsigned char header[8];
+  return ReadAt(state.Reader, at, header, 8) == 8 && ValidId(header) && Fits(state, header, at);
 }
 
 // The data chunk's header. Returns true when its samples run to the end of the file whatever
@@ -425,24 +427,25 @@ void WalkChunks(WalkState& state, std::int64_t at) {
       return;
     }
     ReadAt(state.Reader, at, header, 8);
-    if (!ValidId(header)) {
-      // A writer that left out the pad byte after an odd chunk: the header stands one byte
-      // earlier than where the pad byte was taken.
-      unsigned char earlier[8];
-      if (state.LastPadAssumed && ReadAt(state.Reader, at - 1, earlier, 8) == 8 &&
-          ValidId(earlier)) {
-        Note(diagnosis, "no-pad", Severity::kWarning, state.LastOffset,
-             "the chunk at byte " + Grouped(state.LastOffset) +
-                 " has an odd size but no pad byte after it; readers that follow the rules "
-                 "miss the next chunk");
-        if (state.LastKept >= 0) {
-          diagnosis.Chunks[static_cast<std::size_t>(state.LastKept)].Pad = 0;
-        }
-        state.LastPadAssumed = false;
-        --at;
-        state.Walk.ChunksEnd = at;
-        continue;
+    // A writer that left out the pad byte after an odd chunk: the next header starts one byte
+    // earlier, where the pad byte was taken to be. It is taken to be there when the header
+    // one byte earlier has an id and the one after the pad byte is no whole chunk.
+    unsigned char earlier[8];
+    if (state.LastPadAssumed && !(ValidId(header) && Fits(state, header, at)) &&
+        ReadAt(state.Reader, at - 1, earlier, 8) == 8 && ValidId(earlier)) {
+      Note(diagnosis, "no-pad", Severity::kWarning, state.LastOffset,
+           "the chunk at byte " + Grouped(state.LastOffset) +
+               " has an odd size but no pad byte after it; readers that follow the rules "
+               "miss the next chunk");
+      if (state.LastKept >= 0) {
+        diagnosis.Chunks[static_cast<std::size_t>(state.LastKept)].Pad = 0;
       }
+      state.LastPadAssumed = false;
+      --at;
+      state.Walk.ChunksEnd = at;
+      continue;
+    }
+    if (!ValidId(header)) {
       state.Walk.End = WalkEnd::kStray;
       state.Walk.StopAt = at;
       return;
@@ -506,7 +509,16 @@ std::string LookAlike(const unsigned char* head, std::size_t count) {
                        : form == "WEBP" ? " (an image)"
                        : form == "RMID" ? " (MIDI)"
                                         : "";
-    return "not a WAVE file: a RIFF file of the form \"" + TagText(head + 8, 4) + "\"" + what;
+    std::string shown;
+    for (std::size_t i = 8; i < 12; ++i) {
+      static constexpr char kDigits[] = "0123456789ABCDEF";
+      if (head[i] >= 0x20 && head[i] < 0x7F) {
+        shown.push_back(static_cast<char>(head[i]));
+      } else {
+        shown += std::string("\\x") + kDigits[head[i] >> 4] + kDigits[head[i] & 15];
+      }
+    }
+    return "not a WAVE file: a RIFF file of the form \"" + shown + "\"" + what;
   }
   static constexpr const char* kStarts[][2] = {
       {"ID3", "an MP3 file"},
@@ -573,6 +585,7 @@ void Walk(WalkState& state) {
   state.Walk.Wide = !IdIs(head, "RIFF");
   diagnosis.RiffSize = LeU32(head + 4);
   Keep(state, head, 0, static_cast<std::uint64_t>(diagnosis.RiffSize));
+  diagnosis.Chunks[0].Pad = -1;  // the file's own header: its body is the rest of the file
   if (state.Walk.Wide && !ReadDs64(state)) {
     return;
   }
