@@ -1,4 +1,5 @@
-// libFuzzer target: one whole report, in-process, on the fuzzer's bytes as the input file.
+// libFuzzer target: one whole report, in-process, on the fuzzer's bytes as the input file, and
+// the diagnosis of the same bytes.
 //
 // Each input is held as a file in memory and reported four times through the fake platform
 // table: to a pipe, to a UTF-8 terminal, to a terminal of another 8-bit character set, and to
@@ -14,8 +15,12 @@
 //   - the platform calls on the input file and the report's length grow at most in proportion
 //     to the file's length: no walk can go round in circles over the file. A walk that went
 //     round inside the file layer's window would make no call; libFuzzer's per-input timeout
-//     (tools/fuzz.sh) catches it.
+//     (tools/fuzz.sh) catches it;
+//   - the diagnosis judges every file it can read (never "unreadable" on the in-memory file),
+//     its JSON is valid JSON in UTF-8, and its platform calls grow at most in proportion to
+//     the file's length too.
 #include <algorithm>
+#include <cctype>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +29,7 @@
 #include <vector>
 
 #include "FakePlatform.h"
+#include "diagnosis/Diagnosis.h"
 #include "platform/Platform.h"
 
 namespace sondrax {
@@ -92,6 +98,131 @@ bool SafeFor8BitTerminal(std::string_view text) {
   return true;
 }
 
+// A strict reader of JSON text (RFC 8259) in UTF-8: true when `text` is one value and nothing
+// else.
+struct JsonCheck {
+  std::string_view Text;
+  std::size_t At = 0;
+  int Depth = 0;
+
+  bool Eat(char c) {
+    if (At < Text.size() && Text[At] == c) {
+      ++At;
+      return true;
+    }
+    return false;
+  }
+  bool Word(std::string_view word) {
+    if (Text.substr(At, word.size()) != word) {
+      return false;
+    }
+    At += word.size();
+    return true;
+  }
+  bool Digits() {
+    const std::size_t start = At;
+    while (At < Text.size() && Text[At] >= '0' && Text[At] <= '9') {
+      ++At;
+    }
+    return At > start;
+  }
+  bool Number() {
+    Eat('-');
+    if (Eat('0')) {
+      // no leading zeros
+    } else if (!Digits()) {
+      return false;
+    }
+    if (Eat('.') && !Digits()) {
+      return false;
+    }
+    return true;
+  }
+  bool String() {
+    if (!Eat('"')) {
+      return false;
+    }
+    while (At < Text.size()) {
+      const auto byte = static_cast<unsigned char>(Text[At]);
+      if (byte == '"') {
+        ++At;
+        return true;
+      }
+      if (byte < 0x20) {
+        return false;
+      }
+      if (byte == '\\') {
+        ++At;
+        if (Eat('u')) {
+          for (int i = 0; i < 4; ++i, ++At) {
+            if (At >= Text.size() || std::isxdigit(static_cast<unsigned char>(Text[At])) == 0) {
+              return false;
+            }
+          }
+        } else if (At >= Text.size() || std::string_view("\"\\/bfnrt").find(Text[At]) ==
+                                             std::string_view::npos) {
+          return false;
+        } else {
+          ++At;
+        }
+        continue;
+      }
+      const std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 && byte < 0xF5 ? 4
+                                 : byte >= 0xE0 ? 3 : byte >= 0xC2 && byte < 0xE0 ? 2 : 0;
+      if (length == 0 || At + length > Text.size()) {
+        return false;
+      }
+      for (std::size_t k = 1; k < length; ++k) {
+        if ((static_cast<unsigned char>(Text[At + k]) & 0xC0) != 0x80) {
+          return false;
+        }
+      }
+      At += length;
+    }
+    return false;
+  }
+  bool Value() {
+    if (++Depth > 16) {
+      return false;
+    }
+    bool ok = false;
+    if (Eat('{')) {
+      ok = Eat('}');
+      while (!ok) {
+        if (!String() || !Eat(':') || !Value()) {
+          break;
+        }
+        ok = Eat('}');
+        if (!ok && !Eat(',')) {
+          break;
+        }
+      }
+    } else if (Eat('[')) {
+      ok = Eat(']');
+      while (!ok) {
+        if (!Value()) {
+          break;
+        }
+        ok = Eat(']');
+        if (!ok && !Eat(',')) {
+          break;
+        }
+      }
+    } else if (At < Text.size() && Text[At] == '"') {
+      ok = String();
+    } else {
+      ok = Word("null") || Word("true") || Word("false") || Number();
+    }
+    --Depth;
+    return ok;
+  }
+};
+
+bool ValidJson(std::string_view text) {
+  JsonCheck check{text};
+  return check.Value() && check.At == text.size();
+}
+
 }  // namespace
 }  // namespace sondrax
 
@@ -134,5 +265,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
           "a failed write is reported");
   Require(failed.Out == piped.Out.substr(0, static_cast<std::size_t>(fail_after)),
           "the bytes before a failed write are the report's");
+
+  test::MemoryFile memory;
+  memory.Bytes = file;
+  test::FakeOptions options;
+  options.CallLimit = test::SystemCallBudget(static_cast<std::int64_t>(size));
+  DiagnosisRec diagnosis;
+  const test::RunResult judged =
+      test::WithFake(memory, options, [&] { diagnosis = Diagnose(test::kMemoryFileName); });
+  Require(!judged.CallLimitReached, "the diagnosis's platform calls in proportion to the length");
+  Require(std::string_view(VerdictName(diagnosis)) != "unreadable", "a readable file is judged");
+  Require(!diagnosis.Reason.empty(), "every verdict has its reason");
+  Require(ValidJson(DiagnosisJson(diagnosis)), "the diagnosis's JSON is valid");
   return 0;
 }

@@ -15,26 +15,6 @@ std::string IdText(const unsigned char* id) {
   return text;
 }
 
-Verdict RunVerdict(const RunRecordRec& record) {
-  switch (record.End) {
-  case RunEnd::kComplete:
-    return record.SizeExact && !record.FactMissing ? Verdict::kOk : Verdict::kWarning;
-  case RunEnd::kStopped:
-    return record.Stop == StopReason::kNoRiffId || record.Stop == StopReason::kNoWaveId
-               ? Verdict::kNotWave
-               : Verdict::kProblem;
-  case RunEnd::kFatal:
-  case RunEnd::kOpenFailed:
-    break;
-  }
-  return Verdict::kStopped;
-}
-
-const char* VerdictName(Verdict verdict) {
-  static constexpr const char* kNames[] = {"ok", "warning", "problem", "not-wave", "stopped"};
-  return kNames[static_cast<std::size_t>(verdict)];
-}
-
 namespace {
 
 struct FormatTagEntry {

@@ -105,17 +105,6 @@ struct RunRecordRec {
   bool FactMissing = false;  // a compressed format without its fact chunk (the report goes on)
 };
 
-/// How a run's file fared, decided from how the run ended: `kOk` complete, with the RIFF size
-/// matching the length and no fact chunk missing; `kWarning` complete otherwise; `kProblem` a
-/// stop on a bad file; `kNotWave` no RIFF or no WAVE id; `kStopped` the fatal error report or a
-/// failed open.
-enum class Verdict { kOk, kWarning, kProblem, kNotWave, kStopped };
-
-Verdict RunVerdict(const RunRecordRec& record);
-
-/// "ok", "warning", "problem", "not-wave", "stopped".
-const char* VerdictName(Verdict verdict);
-
 /// Everything one run reads and keeps. `Run = RunState{}` starts a run from all zeros.
 struct RunState {
   RiffHeaderRec RiffHeader;

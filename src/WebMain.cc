@@ -79,9 +79,7 @@ bool FormatRead(const RunRecordRec& record) {
 
 std::string RecordJson() {
   const RunRecordRec& record = Run.Record;
-  std::string json = "{\"verdict\":";
-  AppendJsonString(VerdictName(RunVerdict(record)), false, &json);
-  json += ",\"end\":";
+  std::string json = "{\"end\":";
   AppendJsonString(RunEndName(record.End), false, &json);
   json += ",\"stop\":";
   AppendJsonString(StopName(record.Stop), false, &json);
@@ -133,8 +131,8 @@ std::string RecordJson() {
 }  // namespace
 }  // namespace sondrax
 
-/// The record of the last SondraxReport run as JSON text (web/record.js reads it): the verdict,
-/// how the run ended, the length, the chunk headers the walk read, and the format fields and
+/// The record of the last SondraxReport run as JSON text (web/record.js reads it): how the run
+/// ended, the length, the chunk headers the walk read, and the format fields and
 /// play time where the run got so far. Valid until the next call.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* SondraxRecord() {
   static std::string json;

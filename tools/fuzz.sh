@@ -20,7 +20,7 @@ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILE
 cmake --build build-fuzz -j 2 --target FuzzReport
 
 mkdir -p build-fuzz/corpus build-fuzz/seeds build-fuzz/artifacts
-cp tests/data/*.wav build-fuzz/seeds/
+cp tests/data/*.wav tests/data/real/*.wav build-fuzz/seeds/
 python3 fuzz/make-seeds.py build-fuzz/seeds
 
 # -timeout: a report on a few kilobytes takes well under a millisecond; a second means a walk

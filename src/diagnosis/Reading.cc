@@ -2,6 +2,7 @@
 // RIFF size says, read through the input layer's window with a buffer of its own. Headers and
 // small chunks are read; samples never are, so a 3 GiB file costs what a 3 KiB one does.
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -589,7 +590,8 @@ void Walk(WalkState& state) {
   if (state.Walk.Wide && !ReadDs64(state)) {
     return;
   }
-  state.Walk.RiffEnd = 8 + diagnosis.RiffSize;
+  state.Walk.RiffEnd =
+      diagnosis.RiffSize > INT64_MAX - 8 ? INT64_MAX : 8 + diagnosis.RiffSize;  // a ds64 of any value
   std::int64_t at = 12;
   if (state.Walk.Wide) {
     const std::uint64_t ds64 = diagnosis.Chunks.size() > 1 ? diagnosis.Chunks[1].Size : 28;
