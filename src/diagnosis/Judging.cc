@@ -49,16 +49,19 @@ std::string Bytes(std::int64_t count) { return Grouped(count) + (count == 1 ? " 
 
 std::string At(std::int64_t offset) { return "at byte " + Grouped(offset); }
 
+// The longest play time told: about 31,700 years, so that rounding it cannot overflow.
+constexpr std::int64_t kMaxMicros = 1000000000000000000;
+
 // The play time of `bytes` of samples in microseconds; -1 when the format does not tell.
 std::int64_t Micros(const DiagnosisRec& diagnosis, std::uint64_t frame, std::uint64_t bytes) {
   const DiagFormatRec& format = diagnosis.Format;
+  std::int64_t micros = -1;
   if (frame > 0 && format.Rate > 0) {
-    return MulDiv(bytes / frame, 1000000, format.Rate);
+    micros = MulDiv(bytes / frame, 1000000, format.Rate);
+  } else if (format.ByteRate > 0) {
+    micros = MulDiv(bytes, 1000000, format.ByteRate);
   }
-  if (format.ByteRate > 0) {
-    return MulDiv(bytes, 1000000, format.ByteRate);
-  }
-  return -1;
+  return std::min(micros, kMaxMicros);
 }
 
 // The format's fields: findings about them, and the bytes of one sample frame by what is
@@ -143,8 +146,9 @@ void JudgeData(WalkRec& walk, std::uint64_t frame) {
       diagnosis.DeclaredMicros = Micros(diagnosis, frame, data.Declared);
       // A compressed format without a byte rate: its fact chunk gives the length.
       if (diagnosis.DeclaredMicros < 0 && diagnosis.FactSamples >= 0 && diagnosis.Format.Rate > 0) {
-        diagnosis.DeclaredMicros =
-            MulDiv(static_cast<std::uint64_t>(diagnosis.FactSamples), 1000000, diagnosis.Format.Rate);
+        diagnosis.DeclaredMicros = std::min(
+            MulDiv(static_cast<std::uint64_t>(diagnosis.FactSamples), 1000000, diagnosis.Format.Rate),
+            kMaxMicros);
         if (present == data.Declared) {
           diagnosis.PresentMicros = diagnosis.DeclaredMicros;
         }

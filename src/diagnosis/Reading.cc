@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <vector>
 
 #include "LittleEndian.h"
@@ -605,11 +606,12 @@ void Walk(WalkState& state) {
 
 DiagnosisRec Diagnose(const std::string& name) {
   DiagnosisRec diagnosis;
-  std::vector<unsigned char> buffer(kReadBuffer);
+  // Not zeroed: only the bytes a fill delivers are ever looked at.
+  const std::unique_ptr<unsigned char[]> buffer(new unsigned char[kReadBuffer]);
   WalkState state;
   state.Walk.Diagnosis = &diagnosis;
-  state.Reader.File.Buffer = buffer.data();
-  state.Reader.File.BufferSize = buffer.size();
+  state.Reader.File.Buffer = buffer.get();
+  state.Reader.File.BufferSize = kReadBuffer;
   const int error = OpenForReading(state.Reader.File, name);
   if (error != 0) {
     Note(diagnosis, "unreadable", Severity::kUnreadable, -1, UnreadableText(error, true));
