@@ -3,6 +3,8 @@
 // of 10 million chunks. Prints figures; it judges nothing itself.
 //
 //   build/bench/sondrax_bench_diagnosis [FILE]   (FILE: a small WAVE file; the example by default)
+#include "diagnosis/Diagnosis.h"
+
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -13,7 +15,6 @@
 #include <string>
 
 #include "Sondrax.h"
-#include "diagnosis/Diagnosis.h"
 #include "platform/Platform.h"
 
 namespace {

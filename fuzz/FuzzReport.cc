@@ -159,16 +159,19 @@ struct JsonCheck {
               return false;
             }
           }
-        } else if (At >= Text.size() || std::string_view("\"\\/bfnrt").find(Text[At]) ==
-                                             std::string_view::npos) {
+        } else if (At >= Text.size() ||
+                   std::string_view("\"\\/bfnrt").find(Text[At]) == std::string_view::npos) {
           return false;
         } else {
           ++At;
         }
         continue;
       }
-      const std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 && byte < 0xF5 ? 4
-                                 : byte >= 0xE0 ? 3 : byte >= 0xC2 && byte < 0xE0 ? 2 : 0;
+      const std::size_t length = byte < 0x80                   ? 1
+                                 : byte >= 0xF0 && byte < 0xF5 ? 4
+                                 : byte >= 0xE0                ? 3
+                                 : byte >= 0xC2 && byte < 0xE0 ? 2
+                                                               : 0;
       if (length == 0 || At + length > Text.size()) {
         return false;
       }

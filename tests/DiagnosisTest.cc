@@ -30,8 +30,8 @@ MemoryFile Memory(const std::string& bytes) {
 
 Judged Judge(const MemoryFile& file, const test::FakeOptions& options = {}) {
   Judged judged;
-  judged.Run = test::WithFake(file, options,
-                              [&] { judged.Diagnosis = Diagnose(test::kMemoryFileName); });
+  judged.Run =
+      test::WithFake(file, options, [&] { judged.Diagnosis = Diagnose(test::kMemoryFileName); });
   for (const FindingRec& finding : judged.Diagnosis.Findings) {
     judged.Codes += judged.Codes.empty() ? "" : " ";
     judged.Codes += finding.Code;
@@ -80,9 +80,11 @@ TEST(Diagnosis, VerdictsCodesAndReasons) {
       {"RIFF size 0, data whole", with_sizes(0, 10000), "warning", "riff-size", ""},
       {"bytes after the RIFF body", riff + "\x01\x02\x03\x04\x05\x06\x07\x08\x09", "warning",
        "trailing-bytes", "9 bytes after the RIFF body are not a chunk"},
-      {"chunks after the RIFF body", with_sizes(10036, 10000) + test::PaddedChunk("LIST", list_after),
-       "warning", "riff-size", ""},
-      {"byte rate 0", WavBuilder().Chunk("fmt ", FmtBody(1, 1, 1000, 0, 1, 8)).Chunk("data", kSamples).Bytes(),
+      {"chunks after the RIFF body",
+       with_sizes(10036, 10000) + test::PaddedChunk("LIST", list_after), "warning", "riff-size",
+       ""},
+      {"byte rate 0",
+       WavBuilder().Chunk("fmt ", FmtBody(1, 1, 1000, 0, 1, 8)).Chunk("data", kSamples).Bytes(),
        "warning", "byte-rate", ""},
       {"block align off, the byte rate agrees with the fields",
        WavBuilder().Chunk("fmt ", FmtBody(1, 2, 1000, 4000, 2, 16)).Chunk("data", "abcd").Bytes(),
@@ -96,10 +98,13 @@ TEST(Diagnosis, VerdictsCodesAndReasons) {
       {"last chunk without its pad byte",
        WavBuilder().Chunk("fmt ", kFmt).ChunkNoPad("data", "abc").Bytes(), "ok", "no-pad", ""},
       {"chunk after the samples runs past the end",
-       riff.substr(0, 4) + Le32(10036 + 8 + 100) + riff.substr(8) + ChunkHeader("LIST", 100) + "INFO",
+       riff.substr(0, 4) + Le32(10036 + 8 + 100) + riff.substr(8) + ChunkHeader("LIST", 100) +
+           "INFO",
        "warning", "chunk-past-end", ""},
       {"malformed INFO list after the samples",
-       WavBuilder().Chunk("fmt ", kFmt).Chunk("data", kSamples)
+       WavBuilder()
+           .Chunk("fmt ", kFmt)
+           .Chunk("data", kSamples)
            .Chunk("LIST", "INFO" + ChunkHeader("INAM", 4) + "Take" + ChunkHeader("IART", 50) + "Me")
            .Bytes(),
        "warning", "info-malformed", ""},
@@ -112,32 +117,43 @@ TEST(Diagnosis, VerdictsCodesAndReasons) {
       {"bytes that are not a chunk before the data",
        WavBuilder().Chunk("fmt ", kFmt).Raw(std::string(8, '\x01')).Chunk("data", kSamples).Bytes(),
        "problem", "not-a-chunk", ""},
-      {"a second data chunk", WavBuilder().Chunk("fmt ", kFmt).Chunk("data", "ab").Chunk("data", "cd").Bytes(),
-       "warning", "duplicate-chunk", ""},
-      {"format after the data", WavBuilder().Chunk("data", "ab").Chunk("fmt ", kFmt).Bytes(), "warning",
-       "format-after-data", ""},
+      {"a second data chunk",
+       WavBuilder().Chunk("fmt ", kFmt).Chunk("data", "ab").Chunk("data", "cd").Bytes(), "warning",
+       "duplicate-chunk", ""},
+      {"format after the data", WavBuilder().Chunk("data", "ab").Chunk("fmt ", kFmt).Bytes(),
+       "warning", "format-after-data", ""},
       {"empty data chunk", WavBuilder().Chunk("fmt ", kFmt).Chunk("data", "").Bytes(), "warning",
        "data-empty", ""},
-      {"format chunk too short", WavBuilder().Chunk("fmt ", kFmt.substr(0, 12)).Chunk("data", "ab").Bytes(),
-       "problem", "format-short", ""},
-      {"no channels", WavBuilder().Chunk("fmt ", FmtBody(1, 0, 1000, 1000, 1, 8)).Chunk("data", "ab").Bytes(),
+      {"format chunk too short",
+       WavBuilder().Chunk("fmt ", kFmt.substr(0, 12)).Chunk("data", "ab").Bytes(), "problem",
+       "format-short", ""},
+      {"no channels",
+       WavBuilder().Chunk("fmt ", FmtBody(1, 0, 1000, 1000, 1, 8)).Chunk("data", "ab").Bytes(),
        "problem", "format-invalid", ""},
       {"extensible without its sub-format",
        WavBuilder().Chunk("fmt ", FmtBody(0xFFFE, 1, 1000, 1000, 1, 8)).Chunk("data", "ab").Bytes(),
        "problem", "extensible-short", ""},
-      {"compressed without fact", WavBuilder().Chunk("fmt ", FmtBody(2, 1, 8000, 4096, 256, 4)).Chunk("data", "ab").Bytes(),
+      {"compressed without fact",
+       WavBuilder().Chunk("fmt ", FmtBody(2, 1, 8000, 4096, 256, 4)).Chunk("data", "ab").Bytes(),
        "warning", "no-fact", ""},
-      {"MP3 with byte rate 0", WavBuilder().Chunk("fmt ", FmtBody(0x55, 1, 8000, 0, 576, 0))
-           .Chunk("fact", Le32(16000)).Chunk("data", "ab").Bytes(),
-       "warning", "byte-rate", "the byte rate is 0; the play time is from the fact chunk's sample count"},
+      {"MP3 with byte rate 0",
+       WavBuilder()
+           .Chunk("fmt ", FmtBody(0x55, 1, 8000, 0, 576, 0))
+           .Chunk("fact", Le32(16000))
+           .Chunk("data", "ab")
+           .Bytes(),
+       "warning", "byte-rate",
+       "the byte rate is 0; the play time is from the fact chunk's sample count"},
       {"RF64 without ds64", "RF64" + Le32(0xFFFFFFFF) + "WAVE" + test::PaddedChunk("fmt ", kFmt),
        "problem", "no-ds64", ""},
       {"MP3", "ID3\x04" + std::string(60, '\0'), "not-wave", "not-wave",
        "not a WAVE file: it looks like an MP3 file"},
-      {"AIFF", "FORM" + Le32(4) + "AIFF", "not-wave", "not-wave", "not a WAVE file: it looks like an AIFF file"},
+      {"AIFF", "FORM" + Le32(4) + "AIFF", "not-wave", "not-wave",
+       "not a WAVE file: it looks like an AIFF file"},
       {"RIFF of another form", WavBuilder().Form("AVI ").Bytes(), "not-wave", "not-wave",
        "not a WAVE file: a RIFF file of the form \"AVI \" (a video)"},
-      {"text", "hello, world", "not-wave", "not-wave", "not a WAVE file: it does not start with \"RIFF\""},
+      {"text", "hello, world", "not-wave", "not-wave",
+       "not a WAVE file: it does not start with \"RIFF\""},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.Name);
@@ -151,8 +167,11 @@ TEST(Diagnosis, VerdictsCodesAndReasons) {
 }
 
 TEST(Diagnosis, KeyNumbersOfACutOffTake) {
-  const std::string bytes = WavBuilder().RawSize(10036).Chunk("fmt ", kFmt)
-                                .ChunkSized("data", 10000, kSamples.substr(0, 5671)).Bytes();
+  const std::string bytes = WavBuilder()
+                                .RawSize(10036)
+                                .Chunk("fmt ", kFmt)
+                                .ChunkSized("data", 10000, kSamples.substr(0, 5671))
+                                .Bytes();
   const DiagnosisRec diagnosis = Judge(bytes).Diagnosis;
   EXPECT_EQ(diagnosis.Data.Offset, 36);
   EXPECT_EQ(diagnosis.Data.Declared, 10000u);
@@ -165,9 +184,11 @@ TEST(Diagnosis, KeyNumbersOfACutOffTake) {
 
 TEST(Diagnosis, PlayTimeFromTheConsistentFields) {
   // 16-bit stereo at 1,000 Hz whose block align says 2: the byte rate agrees with 4.
-  const DiagnosisRec diagnosis =
-      Judge(WavBuilder().Chunk("fmt ", FmtBody(1, 2, 1000, 4000, 2, 16)).Chunk("data", std::string(4000, '\x01')).Bytes())
-          .Diagnosis;
+  const DiagnosisRec diagnosis = Judge(WavBuilder()
+                                           .Chunk("fmt ", FmtBody(1, 2, 1000, 4000, 2, 16))
+                                           .Chunk("data", std::string(4000, '\x01'))
+                                           .Bytes())
+                                     .Diagnosis;
   EXPECT_EQ(diagnosis.PresentMicros, 1000000);
   EXPECT_EQ(std::string(diagnosis.Findings.at(0).Code), "block-align");
 }
@@ -199,7 +220,9 @@ TEST(Diagnosis, TagsWhereverTheyStand) {
   bext.replace(0, 6, "Take 4");
   bext.replace(256, 5, "Field");
   bext.replace(320, 10, "2026-12-01");
-  const std::string bytes = WavBuilder().Chunk("bext", bext).Chunk("fmt ", kFmt)
+  const std::string bytes = WavBuilder()
+                                .Chunk("bext", bext)
+                                .Chunk("fmt ", kFmt)
                                 .Chunk("LIST", InfoList({{"INAM", "Before"}}))
                                 .Chunk("data", "ab")
                                 .Chunk("LIST", InfoList({{"IART", "Zo\xEB"}}))  // Latin-1
@@ -236,7 +259,8 @@ TEST(Diagnosis, ManyChunksInBoundedMemoryAndFindingsOverTheWholeWalk) {
   EXPECT_EQ(judged.Codes, "chunk-past-end no-pad");
   EXPECT_EQ(judged.Diagnosis.Findings.at(1).Count, 1200);
   EXPECT_EQ(judged.Diagnosis.Chunks.size(), DiagnosisRec::kChunksKept);
-  EXPECT_EQ(judged.Diagnosis.ChunksLeftOut, 1203 + 1 - static_cast<std::int64_t>(DiagnosisRec::kChunksKept));
+  EXPECT_EQ(judged.Diagnosis.ChunksLeftOut,
+            1203 + 1 - static_cast<std::int64_t>(DiagnosisRec::kChunksKept));
 }
 
 TEST(Diagnosis, AHugeFileCostsAFewReads) {
@@ -244,8 +268,10 @@ TEST(Diagnosis, AHugeFileCostsAFewReads) {
   const std::string list = test::PaddedChunk("LIST", InfoList({{"INAM", "Long"}}));
   const std::int64_t samples = std::int64_t{3} << 30;
   MemoryFile file;
-  file.Bytes = WavBuilder().RawSize(static_cast<std::uint32_t>(36 + samples + list.size()))
-                   .Chunk("fmt ", test::Pcm16StereoFmt()).Raw(ChunkHeader("data", static_cast<std::uint32_t>(samples)))
+  file.Bytes = WavBuilder()
+                   .RawSize(static_cast<std::uint32_t>(36 + samples + list.size()))
+                   .Chunk("fmt ", test::Pcm16StereoFmt())
+                   .Raw(ChunkHeader("data", static_cast<std::uint32_t>(samples)))
                    .Bytes();
   file.Tail = list;
   file.Length = 44 + samples + static_cast<std::int64_t>(list.size());
@@ -259,7 +285,9 @@ TEST(Diagnosis, AHugeFileCostsAFewReads) {
   // Past 4 GiB in a RIFF file: the data size wrapped, the samples run to the end.
   MemoryFile wrapped;
   wrapped.Length = (std::int64_t{5} << 30) + 44;
-  wrapped.Bytes = WavBuilder().RawSize(0xFFFFFFFF).Chunk("fmt ", test::Pcm16StereoFmt())
+  wrapped.Bytes = WavBuilder()
+                      .RawSize(0xFFFFFFFF)
+                      .Chunk("fmt ", test::Pcm16StereoFmt())
                       .Raw(ChunkHeader("data", static_cast<std::uint32_t>(wrapped.Length - 44)))
                       .Bytes();
   EXPECT_EQ(Judge(wrapped).Codes, "over-4gib");
@@ -286,8 +314,7 @@ TEST(Diagnosis, RealFilesFromSoxAndFfmpeg) {
   };
   for (const RealRow& row : rows) {
     SCOPED_TRACE(row.File);
-    const DiagnosisRec diagnosis =
-        Diagnose(std::string(SONDRAX_TEST_DATA) + "/real/" + row.File);
+    const DiagnosisRec diagnosis = Diagnose(std::string(SONDRAX_TEST_DATA) + "/real/" + row.File);
     EXPECT_STREQ(VerdictName(diagnosis), row.Verdict);
     std::string codes;
     for (const FindingRec& finding : diagnosis.Findings) {
@@ -305,26 +332,32 @@ TEST(Diagnosis, RealFilesFromSoxAndFfmpeg) {
 }
 
 TEST(DiagnosisJson, TheWholeObjectOfACutOffTake) {
-  const std::string bytes = WavBuilder().RawSize(1036).Chunk("fmt ", kFmt)
+  const std::string bytes = WavBuilder()
+                                .RawSize(1036)
+                                .Chunk("fmt ", kFmt)
                                 .ChunkSized("data", 1000, "\x80\x80\x80")
                                 .Bytes();
-  EXPECT_EQ(DiagnosisJson(Judge(bytes).Diagnosis),
-            R"j({"version":1,"verdict":"problem","reason":"cut off: 0.00 s of 1.00 s present (1.00 s missing)",)j"
-            R"j("findings":[{"code":"cut-off","severity":"problem","offset":36,"count":1,)j"
-            R"j("text":"cut off: 0.00 s of 1.00 s present (1.00 s missing)","numbers":{"declared":1000,"present":3}}],)j"
-            R"j("length":47,"form":"RIFF","riffSize":1036,)j"
-            R"j("format":{"offset":12,"tag":1,"name":"PCM 8-bit","extensible":false,"subTag":null,"channels":1,)j"
-            R"j("rate":1000,"byteRate":1000,"blockAlign":1,"bits":8,"validBits":null,"channelMask":null},)j"
-            R"j("data":{"offset":36,"declared":1000,"present":3,"sizing":"sized"},)j"
-            R"j("duration":{"declared":1,"present":0.003},"factSamples":null,"tags":[],"tagsLeftOut":0,)j"
-            R"j("chunks":[{"id":"RIFF","offset":0,"size":1036,"present":39,"pad":null},)j"
-            R"j({"id":"fmt ","offset":12,"size":16,"present":16,"pad":null},)j"
-            R"j({"id":"data","offset":36,"size":1000,"present":3,"pad":null}],"chunksLeftOut":0})j");
+  EXPECT_EQ(
+      DiagnosisJson(Judge(bytes).Diagnosis),
+      R"j({"version":1,"verdict":"problem","reason":"cut off: 0.00 s of 1.00 s present (1.00 s missing)",)j"
+      R"j("findings":[{"code":"cut-off","severity":"problem","offset":36,"count":1,)j"
+      R"j("text":"cut off: 0.00 s of 1.00 s present (1.00 s missing)","numbers":{"declared":1000,"present":3}}],)j"
+      R"j("length":47,"form":"RIFF","riffSize":1036,)j"
+      R"j("format":{"offset":12,"tag":1,"name":"PCM 8-bit","extensible":false,"subTag":null,"channels":1,)j"
+      R"j("rate":1000,"byteRate":1000,"blockAlign":1,"bits":8,"validBits":null,"channelMask":null},)j"
+      R"j("data":{"offset":36,"declared":1000,"present":3,"sizing":"sized"},)j"
+      R"j("duration":{"declared":1,"present":0.003},"factSamples":null,"tags":[],"tagsLeftOut":0,)j"
+      R"j("chunks":[{"id":"RIFF","offset":0,"size":1036,"present":39,"pad":null},)j"
+      R"j({"id":"fmt ","offset":12,"size":16,"present":16,"pad":null},)j"
+      R"j({"id":"data","offset":36,"size":1000,"present":3,"pad":null}],"chunksLeftOut":0})j");
 }
 
 TEST(DiagnosisJson, TextsAreEscaped) {
-  const std::string bytes =
-      WavBuilder().Chunk("fmt ", kFmt).Chunk("data", "ab").Chunk("LIST", InfoList({{"ICMT", "a\"b\\c\x1b[31m"}})).Bytes();
+  const std::string bytes = WavBuilder()
+                                .Chunk("fmt ", kFmt)
+                                .Chunk("data", "ab")
+                                .Chunk("LIST", InfoList({{"ICMT", "a\"b\\c\x1b[31m"}}))
+                                .Bytes();
   const std::string json = DiagnosisJson(Judge(bytes).Diagnosis);
   EXPECT_NE(json.find(R"("text":"a\"b\\c\u001b[31m")"), std::string::npos) << json;
 }

@@ -706,14 +706,12 @@ TEST(RunRecord, HowTheRunEnded) {
     std::int32_t Error;
     const char* ErrorClass;
   } rows[] = {
-      {WavBuilder().Chunk("fmt ", pcm).Chunk("data", "abcd").Bytes(),
-       StopReason::kNone, 0, ""},
-      {WavBuilder().RawSize(99).Chunk("fmt ", pcm).Chunk("data", "abcd").Bytes(),
-       StopReason::kNone, 0, ""},
-      {WavBuilder().RawSize(0).Chunk("fmt ", pcm).Chunk("data", "abcd").Bytes(),
-       StopReason::kNone, 0, ""},
-      {WavBuilder().Chunk("fmt ", adpcm).Chunk("data", "abcd").Bytes(),
-       StopReason::kNone, 0, ""},
+      {WavBuilder().Chunk("fmt ", pcm).Chunk("data", "abcd").Bytes(), StopReason::kNone, 0, ""},
+      {WavBuilder().RawSize(99).Chunk("fmt ", pcm).Chunk("data", "abcd").Bytes(), StopReason::kNone,
+       0, ""},
+      {WavBuilder().RawSize(0).Chunk("fmt ", pcm).Chunk("data", "abcd").Bytes(), StopReason::kNone,
+       0, ""},
+      {WavBuilder().Chunk("fmt ", adpcm).Chunk("data", "abcd").Bytes(), StopReason::kNone, 0, ""},
       {WavBuilder().Chunk("fmt ", pcm).ChunkSized("data", 999, "abcd").Bytes(),
        StopReason::kBrokenData, 0, ""},
       {WavBuilder().Chunk("data", "abcd").Bytes(), StopReason::kNoFormat, 0, ""},

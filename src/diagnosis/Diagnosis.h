@@ -29,9 +29,9 @@ struct FindingRec {
 struct DiagChunkRec {
   char Id[4] = {};
   std::int64_t Offset = 0;
-  std::uint64_t Size = 0;     // declared
-  std::int64_t Present = 0;   // body bytes the file holds
-  int Pad = -1;               // even size: -1; odd: 1 the pad byte is there, 0 it is not
+  std::uint64_t Size = 0;    // declared
+  std::int64_t Present = 0;  // body bytes the file holds
+  int Pad = -1;              // even size: -1; odd: 1 the pad byte is there, 0 it is not
 };
 
 /// The format chunk's fields.
@@ -40,8 +40,8 @@ struct DiagFormatRec {
   std::uint32_t Size = 0;
   std::uint16_t Tag = 0;
   bool Extensible = false;
-  std::uint16_t SubTag = 0;     // the extensible format's sub-format, when it is one of the tags
-  bool SubTagKnown = false;     // the sub-format GUID is a tag in the standard GUID family
+  std::uint16_t SubTag = 0;  // the extensible format's sub-format, when it is one of the tags
+  bool SubTagKnown = false;  // the sub-format GUID is a tag in the standard GUID family
   std::uint16_t Channels = 0;
   std::uint32_t Rate = 0;
   std::uint32_t ByteRate = 0;

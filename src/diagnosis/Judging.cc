@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <string>
 #include <iterator>
+#include <string>
 
 #include "UTypes.h"
 #include "diagnosis/Diagnosis.h"
@@ -20,17 +20,18 @@ namespace {
 // the first here is the reason. A cause comes before what follows from it (a file cut inside
 // its headers has no data chunk either).
 constexpr const char* kCodeOrder[] = {
-    "unreadable",     "not-wave",         "empty",         "cut-header",  "no-ds64",
-    "never-finalised", "cut-off",         "data-past-end", "format-short",  "extensible-short",
-    "format-invalid", "not-a-chunk",      "no-format",     "no-data",     "streamed",
-    "over-4gib",      "byte-rate",     "block-align", "riff-size",
-    "chunk-past-end", "trailing-bytes",   "data-empty",    "no-fact",     "info-malformed",
-    "no-pad",         "duplicate-chunk",  "format-after-data", "channel-mask", "rf64",
+    "unreadable",      "not-wave",          "empty",         "cut-header",     "no-ds64",
+    "never-finalised", "cut-off",           "data-past-end", "format-short",   "extensible-short",
+    "format-invalid",  "not-a-chunk",       "no-format",     "no-data",        "streamed",
+    "over-4gib",       "byte-rate",         "block-align",   "riff-size",      "chunk-past-end",
+    "trailing-bytes",  "data-empty",        "no-fact",       "info-malformed", "no-pad",
+    "duplicate-chunk", "format-after-data", "channel-mask",  "rf64",
 };
 
 std::size_t CodeRank(const char* code) {
-  const auto* found = std::find_if(std::begin(kCodeOrder), std::end(kCodeOrder),
-                                   [&](const char* entry) { return std::string_view(entry) == code; });
+  const auto* found =
+      std::find_if(std::begin(kCodeOrder), std::end(kCodeOrder),
+                   [&](const char* entry) { return std::string_view(entry) == code; });
   return static_cast<std::size_t>(found - std::begin(kCodeOrder));
 }
 
@@ -82,14 +83,15 @@ std::uint64_t JudgeFormat(DiagnosisRec& diagnosis) {
   }
   if (format.Channels == 0 || format.Rate == 0) {
     Note(diagnosis, "format-invalid", Severity::kProblem, offset,
-         format.Channels == 0 ? "the format gives 0 channels" : "the format gives a sample rate of 0");
+         format.Channels == 0 ? "the format gives 0 channels"
+                              : "the format gives a sample rate of 0");
     return 0;
   }
   if (format.Extensible && format.ChannelMask != 0 &&
       std::popcount(format.ChannelMask) > format.Channels) {
     Note(diagnosis, "channel-mask", Severity::kWarning, offset,
-         "the channel mask names " + Grouped(std::popcount(format.ChannelMask)) +
-             " speakers for " + Grouped(format.Channels) + " channels");
+         "the channel mask names " + Grouped(std::popcount(format.ChannelMask)) + " speakers for " +
+             Grouped(format.Channels) + " channels");
   }
   if (!PcmLike(format)) {
     if (format.ByteRate == 0) {
@@ -106,18 +108,21 @@ std::uint64_t JudgeFormat(DiagnosisRec& diagnosis) {
     return 0;
   }
   if (format.Bits == 0) {
-    Note(diagnosis, "format-invalid", Severity::kProblem, offset, "the format gives 0 bits per sample");
+    Note(diagnosis, "format-invalid", Severity::kProblem, offset,
+         "the format gives 0 bits per sample");
     return 0;
   }
   const std::uint64_t computed = std::uint64_t{format.Channels} * ((format.Bits + 7u) / 8u);
   std::uint64_t frame = computed;
   if (format.BlockAlign != computed) {
     // The byte rate decides which of the two the writer meant.
-    if (format.BlockAlign != 0 && format.ByteRate == std::uint64_t{format.Rate} * format.BlockAlign) {
+    if (format.BlockAlign != 0 &&
+        format.ByteRate == std::uint64_t{format.Rate} * format.BlockAlign) {
       frame = format.BlockAlign;
     }
     Note(diagnosis, "block-align", Severity::kWarning, offset,
-         "the block align is " + Grouped(format.BlockAlign) + ", not channels \xC3\x97 bytes per sample = " +
+         "the block align is " + Grouped(format.BlockAlign) +
+             ", not channels \xC3\x97 bytes per sample = " +
              Grouped(static_cast<std::int64_t>(computed)) + "; the play time is from " +
              Grouped(static_cast<std::int64_t>(frame)),
          {{"blockAlign", format.BlockAlign}, {"expected", static_cast<std::int64_t>(computed)}});
@@ -146,9 +151,10 @@ void JudgeData(WalkRec& walk, std::uint64_t frame) {
       diagnosis.DeclaredMicros = Micros(diagnosis, frame, data.Declared);
       // A compressed format without a byte rate: its fact chunk gives the length.
       if (diagnosis.DeclaredMicros < 0 && diagnosis.FactSamples >= 0 && diagnosis.Format.Rate > 0) {
-        diagnosis.DeclaredMicros = std::min(
-            MulDiv(static_cast<std::uint64_t>(diagnosis.FactSamples), 1000000, diagnosis.Format.Rate),
-            kMaxMicros);
+        diagnosis.DeclaredMicros =
+            std::min(MulDiv(static_cast<std::uint64_t>(diagnosis.FactSamples), 1000000,
+                            diagnosis.Format.Rate),
+                     kMaxMicros);
         if (present == data.Declared) {
           diagnosis.PresentMicros = diagnosis.DeclaredMicros;
         }
@@ -205,7 +211,8 @@ void JudgeData(WalkRec& walk, std::uint64_t frame) {
            numbers);
     }
   } else if (data.Declared == 0) {
-    Note(diagnosis, "data-empty", Severity::kWarning, data.Offset, "no samples: the data chunk is empty");
+    Note(diagnosis, "data-empty", Severity::kWarning, data.Offset,
+         "no samples: the data chunk is empty");
   }
 }
 
@@ -220,13 +227,12 @@ void JudgeWalkEnd(WalkRec& walk) {
     if (walk.PastEndOffset == data) {
       return;  // the samples' own finding says how much of them is there
     }
-    const std::int64_t short_by =
-        static_cast<std::int64_t>(walk.PastEndSize & 0x7FFFFFFFFFFFFFFF) -
-        (length - walk.PastEndOffset - 8);
+    const std::int64_t short_by = static_cast<std::int64_t>(walk.PastEndSize & 0x7FFFFFFFFFFFFFFF) -
+                                  (length - walk.PastEndOffset - 8);
     if (data < 0 || id == "fmt ") {
       Note(diagnosis, "cut-header", Severity::kProblem, walk.PastEndOffset,
-           "cut off inside the \"" + id + "\" chunk " + At(walk.PastEndOffset) + ": the file ends " +
-               Bytes(short_by) + " short of its end");
+           "cut off inside the \"" + id + "\" chunk " + At(walk.PastEndOffset) +
+               ": the file ends " + Bytes(short_by) + " short of its end");
     } else {
       Note(diagnosis, "chunk-past-end", Severity::kWarning, walk.PastEndOffset,
            "the \"" + id + "\" chunk " + At(walk.PastEndOffset) + " after the samples runs " +
@@ -301,7 +307,8 @@ void Note(DiagnosisRec& diagnosis, const char* code, Severity level, std::int64_
 
 std::string Grouped(std::int64_t value) {
   const bool negative = value < 0;
-  std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
+  std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(value) : static_cast<std::uint64_t>(value);
   std::string digits;
   int count = 0;
   do {
@@ -331,7 +338,8 @@ void Judge(WalkRec& walk) {
   // What is missing, where nothing else explains it.
   if (!HasWorse(diagnosis, Severity::kProblem)) {
     if (diagnosis.Format.Offset < 0) {
-      Note(diagnosis, "no-format", Severity::kProblem, -1, "no format (\"fmt \") chunk in the file");
+      Note(diagnosis, "no-format", Severity::kProblem, -1,
+           "no format (\"fmt \") chunk in the file");
     }
     if (diagnosis.Data.Offset < 0) {
       Note(diagnosis, "no-data", Severity::kProblem, -1, "no data chunk in the file");
@@ -357,17 +365,18 @@ void Conclude(DiagnosisRec& diagnosis) {
     return;
   }
   const DiagFormatRec& format = diagnosis.Format;
-  diagnosis.Reason = "a sound " + (diagnosis.Form == "RIFF" ? std::string("WAVE") : diagnosis.Form) +
-                     " file: " + FormatName(format) + ", " + Grouped(format.Channels) +
-                     (format.Channels == 1 ? " channel, " : " channels, ") + Grouped(format.Rate) +
-                     " Hz";
+  diagnosis.Reason =
+      "a sound " + (diagnosis.Form == "RIFF" ? std::string("WAVE") : diagnosis.Form) +
+      " file: " + FormatName(format) + ", " + Grouped(format.Channels) +
+      (format.Channels == 1 ? " channel, " : " channels, ") + Grouped(format.Rate) + " Hz";
   if (diagnosis.PresentMicros >= 0) {
     diagnosis.Reason += ", " + SecondsText(diagnosis.PresentMicros, 2) + " s";
   }
 }
 
 std::string UnreadableText(int error, bool at_open) {
-  const std::string start = at_open ? "the file could not be opened: " : "the file could not be read: ";
+  const std::string start =
+      at_open ? "the file could not be opened: " : "the file could not be read: ";
   switch (error) {
   case -1:
     return "the file changed while it was read";
@@ -384,9 +393,9 @@ std::string UnreadableText(int error, bool at_open) {
   case kErrDeviceIo:
     return start + "an input/output error, or it changed after it was chosen";
   default:
-    return start + "system error " + Grouped(error >= kErrOtherErrno && error < kErrCallLimit
-                                                  ? error - kErrOtherErrno
-                                                  : error);
+    return start + "system error " +
+           Grouped(error >= kErrOtherErrno && error < kErrCallLimit ? error - kErrOtherErrno
+                                                                    : error);
   }
 }
 

@@ -79,9 +79,9 @@ struct WalkState {
   std::uint64_t Ds64Data = 0;
   std::uint64_t Ds64Samples = 0;
   std::vector<std::pair<std::string, std::uint64_t>> Ds64Table;
-  bool LastPadAssumed = false;      // the chunk before ended odd and a byte was taken as its pad
-  std::int64_t LastOffset = -1;     // that chunk's offset
-  std::int64_t LastKept = -1;       // its index in the kept list, -1 when not kept
+  bool LastPadAssumed = false;   // the chunk before ended odd and a byte was taken as its pad
+  std::int64_t LastOffset = -1;  // that chunk's offset
+  std::int64_t LastKept = -1;    // its index in the kept list, -1 when not kept
 };
 
 DiagnosisRec& Diag(WalkState& state) { return *state.Walk.Diagnosis; }
@@ -92,8 +92,11 @@ bool ValidUtf8(const std::string& text) {
   std::size_t i = 0;
   while (i < text.size()) {
     const auto byte = static_cast<unsigned char>(text[i]);
-    const std::size_t length = byte < 0x80 ? 1 : byte >= 0xF0 && byte < 0xF5 ? 4
-                               : byte >= 0xE0 ? 3 : byte >= 0xC2 && byte < 0xE0 ? 2 : 0;
+    const std::size_t length = byte < 0x80                   ? 1
+                               : byte >= 0xF0 && byte < 0xF5 ? 4
+                               : byte >= 0xE0                ? 3
+                               : byte >= 0xC2 && byte < 0xE0 ? 2
+                                                             : 0;
     if (length == 0 || i + length > text.size()) {
       return false;
     }
@@ -138,13 +141,27 @@ std::string TagText(const unsigned char* bytes, std::size_t count) {
 
 const char* InfoName(const std::string& id) {
   static constexpr const char* kNames[][2] = {
-      {"IARL", "archival location"}, {"IART", "artist"},     {"ICMS", "commissioned by"},
-      {"ICMT", "comment"},           {"ICOP", "copyright"},  {"ICRD", "date"},
-      {"IENG", "engineer"},          {"IGNR", "genre"},      {"IKEY", "keywords"},
-      {"IMED", "medium"},            {"INAM", "title"},      {"IPRD", "album"},
-      {"ISBJ", "subject"},           {"ISFT", "software"},   {"ISRC", "source"},
-      {"ISRF", "source form"},       {"ITCH", "technician"}, {"ITRK", "track"},
-      {"IPRT", "track"},             {"ILNG", "language"},   {"ISMP", "SMPTE time"},
+      {"IARL", "archival location"},
+      {"IART", "artist"},
+      {"ICMS", "commissioned by"},
+      {"ICMT", "comment"},
+      {"ICOP", "copyright"},
+      {"ICRD", "date"},
+      {"IENG", "engineer"},
+      {"IGNR", "genre"},
+      {"IKEY", "keywords"},
+      {"IMED", "medium"},
+      {"INAM", "title"},
+      {"IPRD", "album"},
+      {"ISBJ", "subject"},
+      {"ISFT", "software"},
+      {"ISRC", "source"},
+      {"ISRF", "source form"},
+      {"ITCH", "technician"},
+      {"ITRK", "track"},
+      {"IPRT", "track"},
+      {"ILNG", "language"},
+      {"ISMP", "SMPTE time"},
   };
   for (const auto& entry : kNames) {
     if (id == entry[0]) {
@@ -154,8 +171,8 @@ const char* InfoName(const std::string& id) {
   return "";
 }
 
-void AddTag(WalkState& state, const char* chunk, std::string id, const char* name,
-            std::string text, std::int64_t offset) {
+void AddTag(WalkState& state, const char* chunk, std::string id, const char* name, std::string text,
+            std::int64_t offset) {
   DiagnosisRec& diagnosis = Diag(state);
   if (diagnosis.Tags.size() >= DiagnosisRec::kTagsKept) {
     ++diagnosis.TagsLeftOut;
@@ -257,8 +274,9 @@ void InfoMalformed(WalkState& state, std::int64_t list, std::int64_t at, const s
 void ReadInfo(WalkState& state, std::int64_t offset, std::uint64_t size) {
   const std::int64_t length = state.Reader.Length;
   const std::int64_t body = offset + 8;
-  const std::int64_t list_end =
-      size > static_cast<std::uint64_t>(length - body) ? length : body + static_cast<std::int64_t>(size);
+  const std::int64_t list_end = size > static_cast<std::uint64_t>(length - body)
+                                    ? length
+                                    : body + static_cast<std::int64_t>(size);
   std::int64_t at = body + 4;
   unsigned char header[8];
   std::vector<unsigned char> text(kTagTextMax);
@@ -327,16 +345,17 @@ bool ReadData(WalkState& state, std::int64_t offset, std::uint32_t field, std::u
   const std::int64_t available = state.Reader.Length - body;
   data.Offset = offset;
   data.Declared = size;
-  data.Present = size < static_cast<std::uint64_t>(available) ? static_cast<std::int64_t>(size)
-                                                              : available;
+  data.Present =
+      size < static_cast<std::uint64_t>(available) ? static_cast<std::int64_t>(size) : available;
   // A writer that cannot seek back leaves its own mark for "length unknown".
-  const bool placeholder = !state.Walk.Wide && (field == 0xFFFFFFFFu || field == 0x7FFFFFFFu ||
-                                                field == 0x7FFFF000u);
+  const bool placeholder =
+      !state.Walk.Wide && (field == 0xFFFFFFFFu || field == 0x7FFFFFFFu || field == 0x7FFFF000u);
   if (placeholder && size > static_cast<std::uint64_t>(available)) {
     data.Sizing = DataSizing::kPlaceholder;
   } else if (size == 0 && available >= 8 && !Plausible(state, body)) {
     data.Sizing = DataSizing::kZero;  // the header of an empty file, then the samples
-  } else if (!state.Walk.Wide && available > 0xFFFFFFFF && size < static_cast<std::uint64_t>(available) &&
+  } else if (!state.Walk.Wide && available > 0xFFFFFFFF &&
+             size < static_cast<std::uint64_t>(available) &&
              !Plausible(state, body + static_cast<std::int64_t>(size + (size & 1)))) {
     data.Sizing = DataSizing::kWrapped;
   } else {
@@ -507,7 +526,7 @@ std::string LookAlike(const unsigned char* head, std::size_t count) {
   };
   if (starts("RIFF") || starts("RF64") || starts("BW64")) {
     const std::string form = IdString(head + 8);
-    const char* what = form == "AVI " ? " (a video)"
+    const char* what = form == "AVI "   ? " (a video)"
                        : form == "WEBP" ? " (an image)"
                        : form == "RMID" ? " (MIDI)"
                                         : "";
@@ -541,7 +560,9 @@ std::string LookAlike(const unsigned char* head, std::size_t count) {
       {"\x30\x26\xB2\x75", "a WMA or ASF file"},
       {"\x1A\x45\xDF\xA3", "a Matroska or WebM file"},
       {"riff\x2E\x91\xCF\x11", "a Wave64 file"},
-      {"\x7F" "ELF", "a program"},
+      {"\x7F"
+       "ELF",
+       "a program"},
   };
   for (const auto& entry : kStarts) {
     if (starts(entry[0])) {
@@ -591,8 +612,9 @@ void Walk(WalkState& state) {
   if (state.Walk.Wide && !ReadDs64(state)) {
     return;
   }
-  state.Walk.RiffEnd =
-      diagnosis.RiffSize > INT64_MAX - 8 ? INT64_MAX : 8 + diagnosis.RiffSize;  // a ds64 of any value
+  state.Walk.RiffEnd = diagnosis.RiffSize > INT64_MAX - 8
+                           ? INT64_MAX
+                           : 8 + diagnosis.RiffSize;  // a ds64 of any value
   std::int64_t at = 12;
   if (state.Walk.Wide) {
     const std::uint64_t ds64 = diagnosis.Chunks.size() > 1 ? diagnosis.Chunks[1].Size : 28;
@@ -624,8 +646,7 @@ DiagnosisRec Diagnose(const std::string& name) {
       const std::int64_t length = diagnosis.Length;
       diagnosis = DiagnosisRec{};
       diagnosis.Length = length;
-      Note(diagnosis, "unreadable", Severity::kUnreadable, -1,
-           UnreadableText(failed.Error, false));
+      Note(diagnosis, "unreadable", Severity::kUnreadable, -1, UnreadableText(failed.Error, false));
     }
     CloseInput(state.Reader.File);
     IoError = 0;  // the file was read to the end of what the diagnosis needs

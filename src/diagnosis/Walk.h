@@ -21,16 +21,16 @@ enum class WalkEnd {
 
 struct WalkRec {
   DiagnosisRec* Diagnosis = nullptr;
-  bool Wide = false;            // RF64 or BW64: sizes from the ds64 chunk
-  std::int64_t RiffEnd = 0;     // where the RIFF size says the file ends
+  bool Wide = false;         // RF64 or BW64: sizes from the ds64 chunk
+  std::int64_t RiffEnd = 0;  // where the RIFF size says the file ends
   WalkEnd End = WalkEnd::kNone;
-  std::int64_t StopAt = -1;     // kPartial, kStray: where
-  std::int64_t ChunksEnd = 0;   // where the last whole chunk (with its pad byte) ended
-  char PastEndId[4] = {};       // kPastEnd: the chunk's id, offset and declared size
+  std::int64_t StopAt = -1;    // kPartial, kStray: where
+  std::int64_t ChunksEnd = 0;  // where the last whole chunk (with its pad byte) ended
+  char PastEndId[4] = {};      // kPastEnd: the chunk's id, offset and declared size
   std::int64_t PastEndOffset = -1;
   std::uint64_t PastEndSize = 0;
-  bool BeyondRiff = false;      // the walk met a whole chunk past the RIFF size's end
-  bool FormatCut = false;       // the format chunk's fields are not all in the file
+  bool BeyondRiff = false;  // the walk met a whole chunk past the RIFF size's end
+  bool FormatCut = false;   // the format chunk's fields are not all in the file
 };
 
 /// Appends a finding, or counts one more of its code when the walk met the code before (the

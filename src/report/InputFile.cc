@@ -70,7 +70,8 @@ int Fill(InputFileRec& file, std::int64_t position) {
   // The one read loop of the program: a read attempt may deliver fewer bytes than asked.
   while (file.WindowBytes < size) {
     std::size_t got = 0;
-    error = Platform.Read(file.Handle, Window(file) + file.WindowBytes, size - file.WindowBytes, &got);
+    error =
+        Platform.Read(file.Handle, Window(file) + file.WindowBytes, size - file.WindowBytes, &got);
     if (error != 0) {
       file.PlatformPosition = -1;
       return error;
