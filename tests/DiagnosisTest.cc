@@ -109,7 +109,7 @@ TEST(Diagnosis, VerdictsCodesAndReasons) {
            .Bytes(),
        "warning", "info-malformed", ""},
       {"empty", "", "problem", "empty", "the file is empty"},
-      {"cut inside the RIFF header", "RIFF\x10\0", "problem", "cut-header", ""},
+      {"cut inside the RIFF header", std::string("RIFF\x10\0", 6), "problem", "cut-header", ""},
       {"cut inside the format chunk", riff.substr(0, 30), "problem", "cut-header", ""},
       {"cut inside a chunk header", riff.substr(0, 40), "problem", "cut-header", ""},
       {"no format chunk", WavBuilder().Chunk("data", kSamples).Bytes(), "problem", "no-format", ""},

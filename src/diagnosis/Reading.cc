@@ -278,7 +278,7 @@ void ReadInfo(WalkState& state, std::int64_t offset, std::uint64_t size) {
                                     ? length
                                     : body + static_cast<std::int64_t>(size);
   std::int64_t at = body + 4;
-  unsigned char header[8];
+  unsigned char header[8] = {};
   std::vector<unsigned char> text(kTagTextMax);
   while (at < list_end) {
     if (list_end - at < 8) {
@@ -327,7 +327,7 @@ bool Fits(const WalkState& state, const unsigned char* header, std::int64_t at) 
 
 // A header that a chunk of some writer could have: an id and a size that fits in the file.
 bool Plausible(WalkState& state, std::int64_t at) {
-  unsigned char header[8];
+  unsigned char header[8] = {};
   return ReadAt(state.Reader, at, header, 8) == 8 && ValidId(header) && Fits(state, header, at);
 }
 
@@ -405,7 +405,7 @@ std::int64_t Keep(WalkState& state, const unsigned char* id, std::int64_t offset
 // The ds64 chunk at 12 of an RF64 or BW64 file. False when it is not there.
 bool ReadDs64(WalkState& state) {
   DiagnosisRec& diagnosis = Diag(state);
-  unsigned char header[8];
+  unsigned char header[8] = {};
   if (ReadAt(state.Reader, 12, header, 8) < 8 || !IdIs(header, "ds64") || LeU32(header + 4) < 24) {
     Note(diagnosis, "no-ds64", Severity::kProblem, 12,
          "an " + diagnosis.Form + " file without its ds64 chunk, which holds its sizes");
@@ -425,7 +425,7 @@ bool ReadDs64(WalkState& state) {
   state.Ds64Samples = LeU64(body.data() + 16);
   const std::uint32_t entries = got >= 28 ? LeU32(body.data() + 24) : 0;
   for (std::uint32_t i = 0; i < entries && i < kDs64TableMax && 28 + 12 * (i + 1) <= got; ++i) {
-    const unsigned char* entry = body.data() + 28 + 12 * i;
+    const unsigned char* entry = body.data() + 28 + std::size_t{12} * i;
     state.Ds64Table.emplace_back(IdString(entry), LeU64(entry + 4));
   }
   Keep(state, header, 12, size);
@@ -439,7 +439,7 @@ bool ReadDs64(WalkState& state) {
 void WalkChunks(WalkState& state, std::int64_t at) {
   DiagnosisRec& diagnosis = Diag(state);
   const std::int64_t length = state.Reader.Length;
-  unsigned char header[8];
+  unsigned char header[8] = {};
   state.Walk.ChunksEnd = at;
   while (at < length) {
     if (length - at < 8) {
@@ -451,7 +451,7 @@ void WalkChunks(WalkState& state, std::int64_t at) {
     // A writer that left out the pad byte after an odd chunk: the next header starts one byte
     // earlier, where the pad byte was taken to be. It is taken to be there when the header
     // one byte earlier has an id and the one after the pad byte is no whole chunk.
-    unsigned char earlier[8];
+    unsigned char earlier[8] = {};
     if (state.LastPadAssumed && !(ValidId(header) && Fits(state, header, at)) &&
         ReadAt(state.Reader, at - 1, earlier, 8) == 8 && ValidId(earlier)) {
       Note(diagnosis, "no-pad", Severity::kWarning, state.LastOffset,
