@@ -1,10 +1,88 @@
 /**
- * How the file fared: `ok` a complete report, the sizes agreeing; `warning` complete, but the
- * RIFF size disagrees with the length, the data chunk runs past the end, or a compressed format
- * lacks its fact chunk; `problem` the report stopped on a bad file (a line "*ERROR*: ");
- * `not-wave` no RIFF or no WAVE id; `stopped` the file could not be opened or read to the end.
+ * The diagnosis's verdict on a file, the worst severity among its findings: `ok` a sound WAVE
+ * file (findings of severity "info" at most); `warning` its samples can be played, but something
+ * about it is off (a size, the byte rate, a missing fact chunk, a malformed list after the
+ * samples); `problem` samples are missing or cannot be found (cut off, never finalised, no
+ * format or data chunk, an empty file); `not-wave` no WAVE file at all (an MP3, AIFF, ... file);
+ * `unreadable` the file could not be opened or read.
  */
-export type Verdict = "ok" | "warning" | "problem" | "not-wave" | "stopped";
+export type Verdict = "ok" | "warning" | "problem" | "not-wave" | "unreadable";
+
+/** One thing the diagnosis found; the main README lists the codes and their numbers. */
+export interface Finding {
+  /** A stable code, as "cut-off", "never-finalised", "riff-size". */
+  code: string;
+  severity: "info" | "warning" | "problem" | "not-wave" | "unreadable";
+  /** The byte the finding is about; null for the file as a whole. */
+  offset: number | null;
+  /** How often the walk met it; offset and text are the first's. */
+  count: number;
+  /** One sentence of plain English. */
+  text: string;
+  /** Its numbers, named by the code. */
+  numbers: Record<string, number>;
+}
+
+/**
+ * The diagnosis: a reading of the file made by the program beside the report and independent
+ * of it, with the verdict and its findings. Version 1 of the schema in the main README
+ * ("The diagnosis").
+ */
+export interface Diagnosis {
+  version: 1;
+  verdict: Verdict;
+  /** The chief finding's sentence, or what a sound file holds. */
+  reason: string;
+  /** Worst first. */
+  findings: Finding[];
+  /** The file's length in bytes; null when it could not be opened. */
+  length: number | null;
+  form: "RIFF" | "RF64" | "BW64" | null;
+  riffSize: number | null;
+  format: {
+    offset: number;
+    tag: number;
+    /** As "PCM 24-bit, extensible", "IEEE float 32", "MP3". */
+    name: string;
+    extensible: boolean;
+    /** The extensible format's sub-format tag; null for other formats or an unknown GUID. */
+    subTag: number | null;
+    channels: number;
+    rate: number;
+    byteRate: number;
+    blockAlign: number;
+    bits: number;
+    validBits: number | null;
+    channelMask: number | null;
+  } | null;
+  data: {
+    /** Where its header starts. */
+    offset: number;
+    declared: number;
+    /** The sample bytes the file holds. */
+    present: number;
+    /** How the size field relates to the samples. */
+    sizing: "sized" | "never-finalised" | "placeholder" | "wrapped";
+  } | null;
+  /** Seconds, as the sizes declare them and of the samples present; null when not known. */
+  duration: { declared: number | null; present: number | null };
+  factSamples: number | null;
+  /** INFO items and bext fields, wherever they stand in the file. */
+  tags: { chunk: "INFO" | "bext"; id: string; name: string; text: string; offset: number }[];
+  tagsLeftOut: number;
+  /** Every chunk in file order, the RIFF (or RF64) header first; at most 1000 are kept. */
+  chunks: {
+    id: string;
+    offset: number;
+    /** Declared, after an RF64 file's ds64 sizes. */
+    size: number;
+    /** The body bytes the file holds. */
+    present: number;
+    /** For an odd size, whether its pad byte is there; null for an even size. */
+    pad: boolean | null;
+  }[];
+  chunksLeftOut: number;
+}
 
 /** A chunk header the report's walk read, in file order; the RIFF header first. */
 export interface Chunk {
@@ -34,9 +112,12 @@ export interface Report {
    * "*ERROR*: "); 1 when the file could not be opened or the run ended with the fatal error text.
    */
   exitCode: 0 | 1;
+  /** The diagnosis's verdict, as `diagnosis.verdict`. */
   verdict: Verdict;
-  /** The verdict's reason in a few words of plain English. */
+  /** The chief finding's sentence, or what a sound file holds, as `diagnosis.reason`. */
   reason: string;
+  /** The whole diagnosis: findings, format, data, play time, tags, chunks. */
+  diagnosis: Diagnosis;
   /** Every chunk header the walk read (at most 1000 are kept). */
   chunks: Chunk[];
   /** The file's length in bytes as the report last saw it; null when it could not be opened. */

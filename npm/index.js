@@ -1,7 +1,6 @@
 // report(input): the Sondrax report on a WAVE file, computed by the program itself in
 // WebAssembly, under node and in browsers. See index.d.ts and README.md.
-import { verdictReason } from "./record.js";
-import { lastRecord, program, runOnce } from "./run.js";
+import { diagnoseOnce, lastRecord, program, runOnce } from "./run.js";
 
 // A file given as bytes: nothing to open or fetch.
 class BytesInput {
@@ -96,28 +95,22 @@ function joined(pieces) {
   return all;
 }
 
-// One run to its end, fetching what it misses; returns the exit code and both streams.
-async function complete(module, name, source, asShown) {
+// `run` again and again until it finds every slice it asks for (see BlobInput); its last result.
+async function complete(source, run) {
   for (;;) {
-    const output = { 1: [], 2: [] };
-    const exitCode = runOnce(module, name, asShown, {
-      input: source,
-      write: (stream, bytes) => output[stream].push(bytes),
-    });
-    if (!(await source.fetchWanted?.())) {
-      return { exitCode, stdout: joined(output[1]), stderr: joined(output[2]) };
-    }
+    const result = run();
+    if (!(await source.fetchWanted?.())) return result;
   }
 }
 
-// Why a path could not be opened; the shared reasons speak of files a browser was given.
-const openFailures = {
-  2: "no such file", 3: "a folder on its path does not exist", 4: "too many open files",
-  5: "access denied, or not a regular file",
-};
-function reasonOf(record, input) {
-  if (typeof input !== "string" || record.end !== "open-failed") return verdictReason(record);
-  return `the file could not be opened: ${openFailures[record.error] ?? `error ${record.error}`}`;
+// One report run: the exit code and both streams.
+function reportRun(module, name, source, asShown) {
+  const output = { 1: [], 2: [] };
+  const exitCode = runOnce(module, name, asShown, {
+    input: source,
+    write: (stream, bytes) => output[stream].push(bytes),
+  });
+  return { exitCode, stdout: joined(output[1]), stderr: joined(output[2]) };
 }
 
 let queue = Promise.resolve();
@@ -131,17 +124,21 @@ export function report(input) {
   const result = queue.then(async () => {
     const [module, { name, source }] = await Promise.all([program(), inputOf(input)]);
     try {
-      const exact = await complete(module, name, source, false);
+      const exact = await complete(source, () => reportRun(module, name, source, false));
       const record = lastRecord(module);
       source.replay?.();
-      const shown = await complete(module, name, source, true);
+      const shown = await complete(source, () => reportRun(module, name, source, true));
+      // After both report runs, so that the second is answered from the first's reads.
+      const diagnosis = JSON.parse(await complete(source, () =>
+        diagnoseOnce(module, name, { input: source, write: () => {} })));
       return {
         bytes: exact.stdout,
         text: utf8.decode(shown.stdout),
         stderr: utf8.decode(shown.stderr),
         exitCode: exact.exitCode,
-        verdict: record.verdict,
-        reason: reasonOf(record, input),
+        verdict: diagnosis.verdict,
+        reason: diagnosis.reason,
+        diagnosis,
         chunks: record.chunks,
         length: record.length >= 0 ? record.length : null,
       };

@@ -34,5 +34,18 @@ export function runOnce(module, name, asShown, runHost) {
   }
 }
 
-/** The record of the module's last run (see record.js): its verdict, chunks, length ... */
+/**
+ * The diagnosis of `name`, read through `runHost` as runOnce reads it: the JSON text of
+ * SondraxDiagnosis (see index.d.ts).
+ */
+export function diagnoseOnce(module, name, runHost) {
+  host = runHost;
+  try {
+    return module.ccall("SondraxDiagnosis", "string", ["string"], [name]);
+  } finally {
+    host = null;
+  }
+}
+
+/** The record of the module's last run (see record.js): the chunks its walk read, the length. */
 export const lastRecord = (module) => readRecord(module.ccall("SondraxRecord", "string", [], []));

@@ -1,7 +1,9 @@
 // The page: files chosen, dropped or linked with ?file=URL go to the program in a worker one at
-// a time. Each gets an entry: a verdict line, the chunk map and the report as a console shows
-// it; the batch table above lists them all. The shown reports are kept for the tab's life.
-import { count, fatalGloss, readRecord, verdictReason, verdictTitles } from "./record.js";
+// a time. Each gets an entry: the diagnosis's verdict and reason, the chunk map and the report as
+// a console shows it; the batch table above lists them all. The shown reports are kept for the
+// tab's life. What a file is and how it is judged comes from the program's diagnosis as it
+// gives it: the page shows it and decides nothing of it.
+import { count, readRecord, verdictTitles } from "./record.js";
 import { chunkMap } from "./map.js";
 import { consoleLines, consoleText, isErrorLine } from "./report-text.js";
 
@@ -134,13 +136,15 @@ function addFile(entry, file) {
   next();
 }
 
+// The page could not give the file to the program, or the program failed on it: no verdict,
+// but it counts among the files with problems.
 function showFailure(entry, message) {
   entry.root.dataset.state = "failed";
-  entry.root.dataset.verdict = "stopped";
+  entry.root.dataset.verdict = "unreadable";
   entry.facts.textContent = message;
   entry.facts.classList.add("failure");
   entry.row.lastChild.textContent = "could not be read";
-  entry.row.dataset.verdict = "stopped";
+  entry.row.dataset.verdict = "unreadable";
   updateSummary();
 }
 
@@ -163,17 +167,11 @@ function reportBlock(text, name) {
   return block;
 }
 
-const formatName = (format) => {
-  const names = { 1: "PCM", 3: "float", 6: "A-law", 7: "µ-law", 17: "IMA ADPCM", 2: "MS ADPCM", 85: "MP3" };
-  return format ? (names[format.tag] ?? `tag ${format.tag}`) : "";
-};
-
+// Seconds as minutes and seconds, "1:05.30".
 function playTimeText(seconds) {
   if (seconds === null) return "";
-  const value = Number(seconds);
-  if (!Number.isFinite(value) || value < 0) return `${seconds} s`;
-  const minutes = Math.floor(value / 60);
-  return `${minutes}:${(value - minutes * 60).toFixed(2).padStart(5, "0")}`;
+  const minutes = Math.floor(seconds / 60);
+  return `${minutes}:${(seconds - minutes * 60).toFixed(2).padStart(5, "0")}`;
 }
 
 // The table is filled a few times a second while a batch is reported, not once per file: a
@@ -181,56 +179,56 @@ function playTimeText(seconds) {
 const rowsToFill = new Map();
 let rowTimer = 0;
 
-function fillRowSoon(entry, record) {
-  rowsToFill.set(entry, record);
+function fillRowSoon(entry, diagnosis) {
+  rowsToFill.set(entry, diagnosis);
   if (rowTimer === 0) rowTimer = setTimeout(fillRows, 250);
 }
 
 function fillRows() {
   clearTimeout(rowTimer);
   rowTimer = 0;
-  for (const [entry, record] of rowsToFill) fillRow(entry, record);
+  for (const [entry, diagnosis] of rowsToFill) fillRow(entry, diagnosis);
   rowsToFill.clear();
   // A screen reader hears the count when the batch is done, not at every step of it.
   summary.setAttribute("aria-busy", String(running !== null));
   updateSummary();
 }
 
-function fillRow(entry, record) {
-  const { format } = record;
+// The play time is that of the samples the file holds; the one its sizes declare, where it
+// differs (a file cut off), is the cell's title.
+function fillRow(entry, { format, duration, verdict, reason }) {
   const cells = entry.row.children;
-  cells[1].textContent = formatName(format);
-  if (format) cells[1].title = format.codec;
+  cells[1].textContent = format ? format.name : "";
   cells[2].textContent = format ? `${format.channels} ch` : "";
   cells[3].textContent = format ? `${count(format.rate)} Hz` : "";
   cells[4].textContent = format ? `${format.bits} bit` : "";
-  cells[5].textContent = playTimeText(record.playTime);
-  const verdict = cells[6];
-  verdict.textContent = verdictTitles[record.verdict];
-  verdict.title = verdictReason(record);
-  entry.row.dataset.verdict = record.verdict;
+  cells[5].textContent = playTimeText(duration.present);
+  cells[5].title = duration.declared !== null && duration.declared !== duration.present
+    ? `declared ${playTimeText(duration.declared)}` : "";
+  cells[6].textContent = verdictTitles[verdict];
+  cells[6].title = reason;
+  entry.row.dataset.verdict = verdict;
 }
 
-function verdictLine(record) {
+function verdictLine({ verdict, reason }) {
   const line = element("p", "verdict");
-  line.dataset.verdict = record.verdict;
-  line.append(element("strong", "", `${verdictTitles[record.verdict]}: `),
-    `${verdictReason(record)}.`);
+  line.dataset.verdict = verdict;
+  line.append(element("strong", "", `${verdictTitles[verdict]}: `), `${reason}.`);
   return line;
 }
 
 function showReport(entry, result) {
   entry.result = result;
   const { exitCode, stdout, shownOut, shownErr, bytesRead, milliseconds } = result;
-  const record = readRecord(result.record);
+  const diagnosis = JSON.parse(result.diagnosis);
   const root = entry.root;
   root.dataset.exitCode = String(exitCode);
   root.dataset.bytesRead = String(bytesRead);
-  root.dataset.verdict = record.verdict;
+  root.dataset.verdict = diagnosis.verdict;
   entry.facts.textContent =
     `${byteCount(result.size)} · ${byteCount(bytesRead)} read · ` +
     `${milliseconds.toFixed(1)} ms · exit code ${exitCode}`;
-  fillRowSoon(entry, record);
+  fillRowSoon(entry, diagnosis);
 
   const actions = element("div", "actions");
   const copy = element("button", "copy", "Copy text");
@@ -243,12 +241,12 @@ function showReport(entry, result) {
 
   // Everything but the verdict folds away; an OK report among others starts folded.
   const body = element("details", "body");
-  body.open = record.verdict !== "ok" || entries.length < 2;
+  body.open = diagnosis.verdict !== "ok" || entries.length < 2;
   body.append(element("summary", "", "Report and chunk map"));
-  const map = chunkMap(record, entry.name);
+  const map = chunkMap(readRecord(result.record), entry.name);
   if (map) body.append(map);
   body.append(reportBlock(shownOut, entry.name));
-  root.append(verdictLine(record), actions, body);
+  root.append(verdictLine(diagnosis), actions, body);
 
   // Copying gives the text as shown, the fatal error text included, as a console shows both.
   let text = consoleText(shownOut);
@@ -258,8 +256,6 @@ function showReport(entry, result) {
     fatal.setAttribute("role", "region");
     fatal.setAttribute("aria-label", `Error text for ${entry.name}`);
     body.append(fatal);
-    const gloss = fatalGloss(record);
-    if (gloss) body.append(element("p", "gloss", `In English: ${gloss}.`));
     text += consoleText(shownErr);
   }
   entry.text = text;
@@ -372,7 +368,8 @@ function restore() {
   } catch {
     return;
   }
-  for (const result of kept) {
+  // Reports kept by an earlier version of the page, without a diagnosis, are not shown again.
+  for (const result of kept.filter((item) => typeof item.diagnosis === "string")) {
     const entry = createEntry(result.name);
     addEntries([entry]);
     const stdout = Uint8Array.from(result.stdout, (c) => c.charCodeAt(0));

@@ -54,7 +54,8 @@ export function chunkMap(record, name) {
 
   const svg = svgElement("svg", { width: "100%", height: 74, role: "img", class: "map-drawing" });
   const title = svgElement("title", {},
-    `Chunk map of ${name}: ${walked.length} chunks over ${count(length)} bytes`);
+    `Chunk map of ${name}: ${count(walked.length + record.chunksLeftOut)} chunks over ` +
+    `${count(length)} bytes`);
   svg.append(title);
   const defs = svgElement("defs", {});
   const hatch = svgElement("pattern", {

@@ -1,4 +1,5 @@
-// The program itself, in a worker: the report on each File the page posts.
+// The program itself, in a worker: the report on each File the page posts, and the
+// diagnosis of it.
 //
 // The program reads its file through a window of at most 1 MiB, so each read it asks for is
 // one Blob.slice of just those bytes, read synchronously (FileReaderSync exists only in
@@ -55,6 +56,17 @@ function report(file, asShown) {
   }
 }
 
+// The diagnosis of `file`: its verdict and findings as the JSON text of SondraxDiagnosis. It
+// reads the file by itself, independently of any report run.
+function diagnose(file) {
+  input = file;
+  try {
+    return sondrax.ccall("SondraxDiagnosis", "string", ["string"], [file.name]);
+  } finally {
+    input = null;
+  }
+}
+
 // Each file is reported twice: once for the exact bytes of the report (to save), once as a
 // UTF-8 terminal receives it (to show). A report costs a few reads of the file, so the second
 // run costs as little as the first.
@@ -63,8 +75,9 @@ onmessage = ({ data: { file } }) => {
     bytesRead = 0;
     const start = performance.now();
     const exact = report(file, false);
-    // The record of the exact run: the verdict and the chunks the walk met (see record.js).
+    // The record of the exact run: the chunks the walk met, which the map draws (record.js).
     const record = sondrax.ccall("SondraxRecord", "string", [], []);
+    const diagnosis = diagnose(file);
     const milliseconds = performance.now() - start;
     const read = bytesRead;
     const shown = report(file, true);
@@ -78,6 +91,7 @@ onmessage = ({ data: { file } }) => {
         bytesRead: read,
         milliseconds,
         record,
+        diagnosis,
       },
       [exact.stdout.buffer],
     );

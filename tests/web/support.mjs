@@ -89,7 +89,19 @@ export function testFiles() {
   for (let i = 0; i < everyByte.length; i += 36) items.push(["ICMT", everyByte.slice(i, i + 36)]);
   items.push(["INAM", Buffer.from("x\r\n    \xF9 \"IART\" size   : 5 [Fake]", "latin1")]);
   items.push(["IART", Buffer.from("\b".repeat(30) + "999", "latin1")]);
+  // "fmt ", JUNK chunks of two bytes and a data chunk declaring a second of samples: more
+  // chunks than the run record keeps.
+  const manyChunks = (junk) => wave(chunk("fmt ", pcmFormat()),
+    ...Array.from({ length: junk }, () => chunk("JUNK", Buffer.from("jj"))),
+    chunk("data", Buffer.alloc(176400)));
   files.push(
+    ["junk-998.wav", manyChunks(998).subarray(0, 10240)],
+    ["chunks-1200-cut.wav", manyChunks(1198).subarray(0, 188424 - 88200)],
+    // Intact samples, then an INFO list whose item runs past the list's end, and a title in a
+    // second list beyond the slices the report reads.
+    ["info-malformed.wav", wave(chunk("fmt ", pcmFormat()), chunk("data", Buffer.alloc(20000)),
+      chunk("LIST", Buffer.from("INFOINAM\xff\xff\xff\xff", "latin1")),
+      chunk("JUNK", Buffer.alloc(40000)), infoList([["INAM", "take"]]))],
     ["empty.wav", Buffer.alloc(0)],
     ["cut-in-riff-header.wav", pcm.subarray(0, 7)],
     ["cut-in-chunk-header.wav", pcm.subarray(0, 16)],
