@@ -108,6 +108,11 @@ TEST(Diagnosis, VerdictsCodesAndReasons) {
            .Chunk("LIST", "INFO" + ChunkHeader("INAM", 4) + "Take" + ChunkHeader("IART", 50) + "Me")
            .Bytes(),
        "warning", "info-malformed", ""},
+      {"cut off by a few bytes", riff.substr(0, riff.size() - 3), "problem", "cut-off",
+       "cut off: 9,997 of 10,000 bytes of samples present"},
+      {"a chunk whose id is not text",
+       WavBuilder().Chunk("fmt ", kFmt).Chunk("\x01\xFFxy", "abcd").Chunk("data", "ab").Bytes(),
+       "ok", "odd-id", ""},
       {"empty", "", "problem", "empty", "the file is empty"},
       {"cut inside the RIFF header", std::string("RIFF\x10\0", 6), "problem", "cut-header", ""},
       {"cut inside the format chunk", riff.substr(0, 30), "problem", "cut-header", ""},
@@ -357,9 +362,12 @@ TEST(DiagnosisJson, TextsAreEscaped) {
                                 .Chunk("fmt ", kFmt)
                                 .Chunk("data", "ab")
                                 .Chunk("LIST", InfoList({{"ICMT", "a\"b\\c\x1b[31m"}}))
+                                .Chunk("\x01\xFFxy", "")
                                 .Bytes();
   const std::string json = DiagnosisJson(Judge(bytes).Diagnosis);
   EXPECT_NE(json.find(R"("text":"a\"b\\c\u001b[31m")"), std::string::npos) << json;
+  // An id's bytes as the characters U+0000 to U+00FF.
+  EXPECT_NE(json.find("\"id\":\"\\u0001\xC3\xBFxy\""), std::string::npos) << json;
 }
 
 TEST(MulDiv, ExactPastSixtyFourBits) {

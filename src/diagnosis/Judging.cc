@@ -25,7 +25,7 @@ constexpr const char* kCodeOrder[] = {
     "format-invalid",  "not-a-chunk",       "no-format",     "no-data",        "streamed",
     "over-4gib",       "byte-rate",         "block-align",   "riff-size",      "chunk-past-end",
     "trailing-bytes",  "data-empty",        "no-fact",       "info-malformed", "no-pad",
-    "duplicate-chunk", "format-after-data", "channel-mask",  "rf64",
+    "duplicate-chunk", "format-after-data", "channel-mask",  "odd-id",         "rf64",
 };
 
 std::size_t CodeRank(const char* code) {
@@ -162,8 +162,14 @@ void JudgeData(WalkRec& walk, std::uint64_t frame) {
     }
   }
   const std::int64_t seconds = diagnosis.PresentMicros;
-  const std::string samples = seconds >= 0 ? SecondsText(seconds, 1) + " s of samples"
-                                           : Bytes(data.Present) + " of samples";
+  // Tenths of a second say enough of a take; a short one gets hundredths, and one too short
+  // for those its bytes.
+  std::string samples = Bytes(data.Present) + " of samples";
+  if (seconds >= 50000) {
+    samples = SecondsText(seconds, seconds >= 1000000 ? 1 : 2) + " s of samples";
+  } else if (seconds >= 5000 || (seconds >= 0 && data.Present == 0)) {
+    samples = SecondsText(seconds, 2) + " s of samples";
+  }
   std::vector<std::pair<const char*, std::int64_t>> numbers = {
       {"declared", static_cast<std::int64_t>(data.Declared & 0x7FFFFFFFFFFFFFFF)},
       {"present", data.Present}};
@@ -195,7 +201,9 @@ void JudgeData(WalkRec& walk, std::uint64_t frame) {
                " more than the file holds, though the RIFF size matches the file; " + samples +
                " are there",
            numbers);
-    } else if (diagnosis.DeclaredMicros >= 0 && diagnosis.PresentMicros >= 0) {
+    } else if (diagnosis.DeclaredMicros >= 0 && diagnosis.PresentMicros >= 0 &&
+               (diagnosis.DeclaredMicros + 5000) / 10000 !=
+                   (diagnosis.PresentMicros + 5000) / 10000) {
       const std::int64_t whole = (diagnosis.DeclaredMicros + 5000) / 10000;
       const std::int64_t there = (diagnosis.PresentMicros + 5000) / 10000;
       Note(diagnosis, "cut-off", Severity::kProblem, data.Offset,
@@ -204,8 +212,9 @@ void JudgeData(WalkRec& walk, std::uint64_t frame) {
                SecondsText((whole - there) * 10000, 2) + " s missing)",
            numbers);
     } else {
+      // Less than a hundredth of a second missing, or a format that does not tell the time.
       Note(diagnosis, "cut-off", Severity::kProblem, data.Offset,
-           "cut off: " + Bytes(data.Present) + " of " +
+           "cut off: " + Grouped(data.Present) + " of " +
                Bytes(static_cast<std::int64_t>(data.Declared & 0x7FFFFFFFFFFFFFFF)) +
                " of samples present",
            numbers);

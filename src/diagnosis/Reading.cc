@@ -467,9 +467,20 @@ void WalkChunks(WalkState& state, std::int64_t at) {
       continue;
     }
     if (!ValidId(header)) {
-      state.Walk.End = WalkEnd::kStray;
-      state.Walk.StopAt = at;
-      return;
+      // An id that is not text, but a size that leads to the end of the file or to another
+      // chunk's header: a chunk of a writer with ids of its own, walked past by its size.
+      // Anything else ends the walk there.
+      const std::uint64_t skip = std::uint64_t{LeU32(header + 4)} + (LeU32(header + 4) & 1);
+      if (!Fits(state, header, at) ||
+          (skip < static_cast<std::uint64_t>(length - at - 8) &&
+           !Plausible(state, at + 8 + static_cast<std::int64_t>(skip)))) {
+        state.Walk.End = WalkEnd::kStray;
+        state.Walk.StopAt = at;
+        return;
+      }
+      Note(diagnosis, "odd-id", Severity::kInfo, at,
+           "the chunk at byte " + Grouped(at) +
+               " has an id that is not text; it is walked past by its size");
     }
     const std::uint32_t field = LeU32(header + 4);
     const std::uint64_t size = WideSize(state, header, field);
