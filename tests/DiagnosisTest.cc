@@ -113,6 +113,13 @@ TEST(Diagnosis, VerdictsCodesAndReasons) {
       {"a chunk whose id is not text",
        WavBuilder().Chunk("fmt ", kFmt).Chunk("\x01\xFFxy", "abcd").Chunk("data", "ab").Bytes(),
        "ok", "odd-id", ""},
+      {"INFO item without its pad byte",
+       WavBuilder()
+           .Chunk("fmt ", kFmt)
+           .Chunk("data", "ab")
+           .Chunk("LIST", "INFO" + ChunkHeader("INAM", 3) + "abc" + ChunkHeader("IART", 2) + "Me")
+           .Bytes(),
+       "warning", "no-pad", ""},
       {"empty", "", "problem", "empty", "the file is empty"},
       {"cut inside the RIFF header", std::string("RIFF\x10\0", 6), "problem", "cut-header", ""},
       {"cut inside the format chunk", riff.substr(0, 30), "problem", "cut-header", ""},
@@ -196,6 +203,14 @@ TEST(Diagnosis, PlayTimeFromTheConsistentFields) {
                                      .Diagnosis;
   EXPECT_EQ(diagnosis.PresentMicros, 1000000);
   EXPECT_EQ(std::string(diagnosis.Findings.at(0).Code), "block-align");
+  // A compressed format: from the byte rate.
+  EXPECT_EQ(Judge(WavBuilder()
+                      .Chunk("fmt ", FmtBody(0x11, 1, 8000, 4055, 256, 4))
+                      .Chunk("fact", Le32(16000))
+                      .Chunk("data", std::string(4055 * 3, '\x01'))
+                      .Bytes())
+                .Diagnosis.PresentMicros,
+            3000000);
 }
 
 TEST(Diagnosis, UnreadableOnlyWhenTheFileCannotBeOpenedOrRead) {

@@ -271,40 +271,57 @@ void InfoMalformed(WalkState& state, std::int64_t list, std::int64_t at, const s
 }
 
 // The items of a LIST chunk of type INFO, as far as they stand inside the list and the file.
+// A list that runs past the end of the file is the walk's finding, not the list's.
 void ReadInfo(WalkState& state, std::int64_t offset, std::uint64_t size) {
   const std::int64_t length = state.Reader.Length;
   const std::int64_t body = offset + 8;
-  const std::int64_t list_end = size > static_cast<std::uint64_t>(length - body)
-                                    ? length
-                                    : body + static_cast<std::int64_t>(size);
+  const bool whole = size <= static_cast<std::uint64_t>(length - body);
+  const std::int64_t list_end = whole ? body + static_cast<std::int64_t>(size) : length;
   std::int64_t at = body + 4;
+  bool pad_assumed = false;  // the item before was odd and a byte was taken as its pad
   unsigned char header[8] = {};
+  unsigned char earlier[8] = {};
   std::vector<unsigned char> text(kTagTextMax);
   while (at < list_end) {
     if (list_end - at < 8) {
-      if (list_end < length || body + static_cast<std::int64_t>(size) <= length) {
+      if (whole) {
         InfoMalformed(state, offset, at, "an item header is cut short by the list's end");
       }
       return;
     }
     ReadAt(state.Reader, at, header, 8);
+    if (!ValidId(header) && pad_assumed && ReadAt(state.Reader, at - 1, earlier, 8) == 8 &&
+        ValidId(earlier)) {
+      // An odd item without its pad byte, as some writers leave them.
+      Note(Diag(state), "no-pad", Severity::kWarning, at - 1,
+           "an INFO item before byte " + Grouped(at - 1) +
+               " has an odd size but no pad byte after it; readers that follow the rules miss "
+               "the next item");
+      std::memcpy(header, earlier, 8);
+      --at;
+    }
+    pad_assumed = false;
     if (!ValidId(header)) {
       InfoMalformed(state, offset, at, "bytes that are not an item header");
       return;
     }
     const std::uint64_t item = LeU32(header + 4);
     if (item > static_cast<std::uint64_t>(list_end - at - 8)) {
-      if (list_end < length || body + static_cast<std::int64_t>(size) <= length) {
+      if (whole) {
         InfoMalformed(state, offset, at,
                       "the item \"" + IdString(header) + "\" runs past the list's end");
       }
-      return;  // past the end of the file: the walk notes the list itself
+      return;
     }
     const std::size_t wanted = item < kTagTextMax ? static_cast<std::size_t>(item) : kTagTextMax;
     const std::size_t got = ReadAt(state.Reader, at + 8, text.data(), wanted);
     const std::string id = IdString(header);
     AddTag(state, "INFO", id, InfoName(id), TagText(text.data(), got), at);
-    at += 8 + static_cast<std::int64_t>(item) + static_cast<std::int64_t>(item & 1);
+    at += 8 + static_cast<std::int64_t>(item);
+    if (item % 2 == 1 && at < list_end) {
+      ++at;
+      pad_assumed = true;
+    }
   }
 }
 
