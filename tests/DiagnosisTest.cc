@@ -85,7 +85,9 @@ TEST(Diagnosis, VerdictsCodesAndReasons) {
        ""},
       {"byte rate 0",
        WavBuilder().Chunk("fmt ", FmtBody(1, 1, 1000, 0, 1, 8)).Chunk("data", kSamples).Bytes(),
-       "warning", "byte-rate", ""},
+       "warning", "byte-rate",
+       "the byte rate is 0, not rate \xC3\x97 block align = 1,000; the play time is from the "
+       "latter"},
       {"block align off, the byte rate agrees with the fields",
        WavBuilder().Chunk("fmt ", FmtBody(1, 2, 1000, 4000, 2, 16)).Chunk("data", "abcd").Bytes(),
        "warning", "block-align", ""},
