@@ -330,6 +330,7 @@ TEST(Diagnosis, RealFilesFromSoxAndFfmpeg) {
       {"sox-pipe.wav", "warning", "streamed", "PCM 16-bit", ""},
       {"ffmpeg-pipe.wav", "warning", "streamed", "PCM 16-bit", "Lavf59.27.100"},
       {"ffmpeg-rf64.wav", "ok", "rf64", "PCM 16-bit", "Lavf59.27.100"},
+      {"ffmpeg-rf64-pipe.wav", "warning", "streamed rf64", "PCM 16-bit", ""},
       {"ffmpeg-s24-title.wav", "ok", "", "PCM 24-bit, extensible", "My take"},
       {"ffmpeg-bext.wav", "ok", "", "PCM 16-bit", "Scene 4 take 2"},
       {"ffmpeg-mp3.wav", "warning", "byte-rate", "MP3", "Lavf59.27.100"},

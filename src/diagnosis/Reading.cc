@@ -365,9 +365,13 @@ bool ReadData(WalkState& state, std::int64_t offset, std::uint32_t field, std::u
   data.Present =
       size < static_cast<std::uint64_t>(available) ? static_cast<std::int64_t>(size) : available;
   // A writer that cannot seek back leaves its own mark for "length unknown".
+  // An RF64 writer that cannot seek back leaves its ds64 chunk as it began: all sizes 0.
   const bool placeholder =
-      !state.Walk.Wide && (field == 0xFFFFFFFFu || field == 0x7FFFFFFFu || field == 0x7FFFF000u);
-  if (placeholder && size > static_cast<std::uint64_t>(available)) {
+      state.Walk.Wide
+          ? field == 0xFFFFFFFFu && size == 0 && diagnosis.RiffSize == 0 && available > 0
+          : (field == 0xFFFFFFFFu || field == 0x7FFFFFFFu || field == 0x7FFFF000u) &&
+                size > static_cast<std::uint64_t>(available);
+  if (placeholder) {
     data.Sizing = DataSizing::kPlaceholder;
   } else if (size == 0 && available >= 8 && !Plausible(state, body)) {
     data.Sizing = DataSizing::kZero;  // the header of an empty file, then the samples

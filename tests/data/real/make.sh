@@ -12,6 +12,7 @@ sox -n -r 8000 -c 1 -e floating-point -b 32 sox-float32.wav synth 0.01 sine 440
 sox -n -r 8000 -c 1 -b 16 -t wav - synth 0.01 sine 440 | cat >sox-pipe.wav
 ffmpeg -loglevel error -f lavfi -i "$tone" -f wav - | cat >ffmpeg-pipe.wav
 ffmpeg -loglevel error -y -f lavfi -i "$tone" -rf64 always ffmpeg-rf64.wav
+ffmpeg -loglevel error -f lavfi -i "$tone" -rf64 always -f wav - | cat >ffmpeg-rf64-pipe.wav
 ffmpeg -loglevel error -y -f lavfi -i "$tone" -c:a pcm_s24le -metadata title="My take" \
   ffmpeg-s24-title.wav
 ffmpeg -loglevel error -y -f lavfi -i "$tone" -write_bext 1 -metadata description="Scene 4 take 2" \
