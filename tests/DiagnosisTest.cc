@@ -160,6 +160,22 @@ TEST(Diagnosis, VerdictsCodesAndReasons) {
        "the byte rate is 0; the play time is from the fact chunk's sample count"},
       {"RF64 without ds64", "RF64" + Le32(0xFFFFFFFF) + "WAVE" + test::PaddedChunk("fmt ", kFmt),
        "problem", "no-ds64", ""},
+      {"RF64 cut inside ds64", "RF64" + Le32(0xFFFFFFFF) + "WAVE" + ChunkHeader("ds64", 28) + "abc",
+       "problem", "cut-header", ""},
+      {"RF64 with a chunk sized by the ds64 table",
+       "RF64" + Le32(0xFFFFFFFF) + "WAVE" +
+           test::PaddedChunk("ds64", Le32(100) + Le32(0) + Le32(2) + Le32(0) + Le32(2) + Le32(0) +
+                                         Le32(1) + "JUNK" + Le32(6) + Le32(0)) +
+           test::PaddedChunk("fmt ", kFmt) + ChunkHeader("JUNK", 0xFFFFFFFF) + "abcdef" +
+           ChunkHeader("data", 0xFFFFFFFF) + "ab",
+       "ok", "rf64", ""},
+      {"unknown format tag",
+       WavBuilder()
+           .Chunk("fmt ", FmtBody(0x1234, 1, 1000, 1000, 1, 8))
+           .Chunk("fact", Le32(2))
+           .Chunk("data", "ab")
+           .Bytes(),
+       "ok", "", "a sound WAVE file: format 0x1234, 1 channel, 1,000 Hz, 0.00 s"},
       {"MP3", "ID3\x04" + std::string(60, '\0'), "not-wave", "not-wave",
        "not a WAVE file: it looks like an MP3 file"},
       {"AIFF", "FORM" + Le32(4) + "AIFF", "not-wave", "not-wave",
@@ -247,15 +263,24 @@ TEST(Diagnosis, TagsWhereverTheyStand) {
                                 .Chunk("fmt ", kFmt)
                                 .Chunk("LIST", InfoList({{"INAM", "Before"}}))
                                 .Chunk("data", "ab")
-                                .Chunk("LIST", InfoList({{"IART", "Zo\xEB"}}))  // Latin-1
+                                .Chunk("LIST", InfoList({{"IART", "Zo\xEB"},  // Latin-1
+                                                         {"ICMT", "\xC9t\xE9"},
+                                                         {"IGNR", "\xE2\x82\xAC \xF0\x9F\x8E\xB5"},
+                                                         {"IENG", "\xED\xA0\x80"},    // a surrogate
+                                                         {"ISFT", "\xE0\x80\xAF"}}))  // overlong
                                 .Bytes();
   const DiagnosisRec diagnosis = Judge(bytes).Diagnosis;
-  ASSERT_EQ(diagnosis.Tags.size(), 5u);
+  ASSERT_EQ(diagnosis.Tags.size(), 9u);
   EXPECT_EQ(diagnosis.Tags[0].Text, "Take 4");
   EXPECT_EQ(diagnosis.Tags[1].Id, "Originator");
   EXPECT_EQ(diagnosis.Tags[2].Text, "2026-12-01");
   EXPECT_EQ(diagnosis.Tags[3].Name, "title");
+  // UTF-8 stays as it is; anything else is taken as Latin-1.
   EXPECT_EQ(diagnosis.Tags[4].Text, "Zo\xC3\xAB");
+  EXPECT_EQ(diagnosis.Tags[5].Text, "\xC3\x89t\xC3\xA9");
+  EXPECT_EQ(diagnosis.Tags[6].Text, "\xE2\x82\xAC \xF0\x9F\x8E\xB5");
+  EXPECT_EQ(diagnosis.Tags[7].Text, "\xC3\xAD\xC2\xA0\xC2\x80");
+  EXPECT_EQ(diagnosis.Tags[8].Text, "\xC3\xA0\xC2\x80\xC2\xAF");
 }
 
 TEST(Diagnosis, ManyChunksInBoundedMemoryAndFindingsOverTheWholeWalk) {
