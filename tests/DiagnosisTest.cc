@@ -404,11 +404,11 @@ TEST(DiagnosisJson, TextsAreEscaped) {
   const std::string bytes = WavBuilder()
                                 .Chunk("fmt ", kFmt)
                                 .Chunk("data", "ab")
-                                .Chunk("LIST", InfoList({{"ICMT", "a\"b\\c\x1b[31m"}}))
+                                .Chunk("LIST", InfoList({{"ICMT", "a\"b\\c\x1b[31m\xC2\x9B"}}))
                                 .Chunk("\x01\xFFxy", "")
                                 .Bytes();
   const std::string json = DiagnosisJson(Judge(bytes).Diagnosis);
-  EXPECT_NE(json.find(R"("text":"a\"b\\c\u001b[31m")"), std::string::npos) << json;
+  EXPECT_NE(json.find(R"("text":"a\"b\\c\u001b[31m\u009b")"), std::string::npos) << json;
   // An id's bytes as the characters U+0000 to U+00FF.
   EXPECT_NE(json.find("\"id\":\"\\u0001\xC3\xBFxy\""), std::string::npos) << json;
 }

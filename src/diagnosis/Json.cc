@@ -11,13 +11,22 @@ namespace sondrax {
 namespace {
 
 // Every text of the diagnosis is UTF-8 already (tags are decoded when read); control
-// characters, quotes and backslashes are escaped.
+// characters (C0, DEL and C1), quotes and backslashes are escaped.
 void AppendString(std::string_view text, std::string* json) {
   static constexpr char kDigits[] = "0123456789abcdef";
   json->push_back('"');
-  for (const char c : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
     const auto byte = static_cast<unsigned char>(c);
-    if (byte == '"' || byte == '\\') {
+    const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+    if (byte == 0xC2 && next >= 0x80 && next < 0xA0) {
+      // A C1 control character (U+0080 to U+009F) in a tag: escaped like the C0 ones, so
+      // that a reader showing the text raw on a terminal shows no control.
+      json->append("\\u00");
+      json->push_back(kDigits[next >> 4]);
+      json->push_back(kDigits[next & 15]);
+      ++i;
+    } else if (byte == '"' || byte == '\\') {
       json->push_back('\\');
       json->push_back(c);
     } else if (byte < 0x20 || byte == 0x7F) {

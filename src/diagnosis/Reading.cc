@@ -308,8 +308,10 @@ void ReadInfo(WalkState& state, std::int64_t offset, std::uint64_t size) {
     const std::uint64_t item = LeU32(header + 4);
     if (item > static_cast<std::uint64_t>(list_end - at - 8)) {
       if (whole) {
-        InfoMalformed(state, offset, at,
-                      "the item \"" + IdString(header) + "\" runs past the list's end");
+        // Built by appending: GCC 12 warns falsely (-Wrestrict) on the chained + for 32 bits.
+        std::string why = "the item \"";
+        why.append(IdString(header)).append("\" runs past the list's end");
+        InfoMalformed(state, offset, at, why);
       }
       return;
     }
