@@ -112,7 +112,9 @@ async function complete(module, name, source, asShown) {
 
 // Why a path could not be opened; the shared reasons speak of files a browser was given.
 const openFailures = {
-  2: "no such file", 3: "a folder on its path does not exist", 4: "too many open files",
+  2: "no such file",
+  3: "a folder on its path does not exist",
+  4: "too many open files",
   5: "access denied, or not a regular file",
 };
 function reasonOf(record, input) {

@@ -1,8 +1,9 @@
 // The page: files chosen, dropped or linked with ?file=URL go to the program in a worker one at
 // a time. Each gets an entry: a verdict line, the chunk map and the report as a console shows
 // it; the batch table above lists them all. The shown reports are kept for the tab's life.
-import { count, fatalGloss, readRecord, verdictReason, verdictTitles } from "./record.js";
+
 import { chunkMap } from "./map.js";
+import { count, fatalGloss, readRecord, verdictReason, verdictTitles } from "./record.js";
 import { consoleLines, consoleText, isErrorLine } from "./report-text.js";
 
 const reports = document.getElementById("reports");
@@ -164,7 +165,15 @@ function reportBlock(text, name) {
 }
 
 const formatName = (format) => {
-  const names = { 1: "PCM", 3: "float", 6: "A-law", 7: "µ-law", 17: "IMA ADPCM", 2: "MS ADPCM", 85: "MP3" };
+  const names = {
+    1: "PCM",
+    3: "float",
+    6: "A-law",
+    7: "µ-law",
+    17: "IMA ADPCM",
+    2: "MS ADPCM",
+    85: "MP3",
+  };
   return format ? (names[format.tag] ?? `tag ${format.tag}`) : "";
 };
 
@@ -214,8 +223,10 @@ function fillRow(entry, record) {
 function verdictLine(record) {
   const line = element("p", "verdict");
   line.dataset.verdict = record.verdict;
-  line.append(element("strong", "", `${verdictTitles[record.verdict]}: `),
-    `${verdictReason(record)}.`);
+  line.append(
+    element("strong", "", `${verdictTitles[record.verdict]}: `),
+    `${verdictReason(record)}.`,
+  );
   return line;
 }
 
@@ -306,8 +317,8 @@ function updateSummary() {
   const done = entries.filter((entry) => entry.root.dataset.verdict !== undefined);
   const problems = done.filter((entry) => entry.root.dataset.verdict !== "ok").length;
   const waiting = entries.length - done.length;
-  let text = `${done.length} file${done.length === 1 ? "" : "s"} reported, ` +
-    `${problems} with problems`;
+  let text =
+    `${done.length} file${done.length === 1 ? "" : "s"} reported, ` + `${problems} with problems`;
   if (waiting > 0) text += `, ${waiting} waiting`;
   text += ".";
   if (summary.textContent !== text) summary.textContent = text;
@@ -322,8 +333,11 @@ function applyFilter(entry) {
 function allText() {
   return entries
     .filter((entry) => entry.text !== undefined && !entry.root.hidden)
-    .map((entry) => `== ${entry.name}: ${entry.root.querySelector(".verdict").textContent}\n\n` +
-      `${entry.text}\n`)
+    .map(
+      (entry) =>
+        `== ${entry.name}: ${entry.root.querySelector(".verdict").textContent}\n\n` +
+        `${entry.text}\n`,
+    )
     .join("\n");
 }
 
@@ -353,10 +367,13 @@ window.addEventListener("hashchange", () => {
 const KEPT = "sondrax-reports";
 
 function keep() {
-  const kept = entries.filter((entry) => entry.result !== null).reverse().map((entry) => ({
-    ...entry.result,
-    stdout: Array.from(entry.result.stdout, (byte) => String.fromCharCode(byte)).join(""),
-  }));
+  const kept = entries
+    .filter((entry) => entry.result !== null)
+    .reverse()
+    .map((entry) => ({
+      ...entry.result,
+      stdout: Array.from(entry.result.stdout, (byte) => String.fromCharCode(byte)).join(""),
+    }));
   try {
     sessionStorage.setItem(KEPT, JSON.stringify(kept));
   } catch {
@@ -409,19 +426,22 @@ async function fetchLinked(entry, url) {
     const total = Number(response.headers.get("Content-Length")) || 0;
     const pieces = [];
     let fetched = 0;
-    for (const reader = response.body.getReader(); ;) {
+    for (const reader = response.body.getReader(); ; ) {
       const { done, value } = await reader.read();
       if (done) break;
       pieces.push(value);
       fetched += value.length;
-      entry.facts.textContent = `Fetching… ${byteCount(fetched)}` +
-        (total > 0 ? ` of ${byteCount(total)}` : "");
+      entry.facts.textContent =
+        `Fetching… ${byteCount(fetched)}` + (total > 0 ? ` of ${byteCount(total)}` : "");
     }
     addFile(entry, new File(pieces, entry.name));
   } catch (error) {
-    showFailure(entry, abort.signal.aborted
-      ? "Cancelled: the file was not fetched."
-      : `The file could not be fetched: ${error.message}`);
+    showFailure(
+      entry,
+      abort.signal.aborted
+        ? "Cancelled: the file was not fetched."
+        : `The file could not be fetched: ${error.message}`,
+    );
   } finally {
     cancel.remove();
   }

@@ -53,7 +53,10 @@ export function readRecord(json) {
 export function idText(id) {
   const cut = id.indexOf("\0");
   const shown = cut < 0 ? id : id.slice(0, cut);
-  return shown.replace(/[^\x20-\x7e]/g, (c) => `\\x${c.charCodeAt(0).toString(16).padStart(2, "0")}`);
+  return shown.replace(
+    /[^\x20-\x7e]/g,
+    (c) => `\\x${c.charCodeAt(0).toString(16).padStart(2, "0")}`,
+  );
 }
 
 /** Where the chunk's body ends as its header declares it (a zero run: after its last header). */
@@ -69,10 +72,18 @@ const bytes = (n) => `${count(n)} byte${n === 1 ? "" : "s"}`;
 // What a file that starts so probably is.
 function lookalike(id) {
   const starts = [
-    ["ID3", "an MP3 file"], ["\xff\xfb", "an MP3 file"], ["\xff\xf3", "an MP3 file"],
-    ["\xff\xf2", "an MP3 file"], ["\x89PNG", "a PNG image"], ["fLaC", "a FLAC file"],
-    ["OggS", "an Ogg file"], ["FORM", "an AIFF file"], ["RIFX", "a big-endian RIFF file"],
-    ["%PDF", "a PDF document"], ["PK\x03\x04", "a ZIP archive"], ["\xff\xd8\xff", "a JPEG image"],
+    ["ID3", "an MP3 file"],
+    ["\xff\xfb", "an MP3 file"],
+    ["\xff\xf3", "an MP3 file"],
+    ["\xff\xf2", "an MP3 file"],
+    ["\x89PNG", "a PNG image"],
+    ["fLaC", "a FLAC file"],
+    ["OggS", "an Ogg file"],
+    ["FORM", "an AIFF file"],
+    ["RIFX", "a big-endian RIFF file"],
+    ["%PDF", "a PDF document"],
+    ["PK\x03\x04", "a ZIP archive"],
+    ["\xff\xd8\xff", "a JPEG image"],
   ];
   const found = starts.find(([start]) => id.startsWith(start));
   return found ? `; it looks like ${found[1]}` : "";
@@ -103,11 +114,13 @@ function sizeDisagreement(record) {
 // Why a read went past the end of the file.
 function shortRead(record) {
   if (record.length === 0) return "the file is empty";
-  if (record.length < 12) return `the file is only ${bytes(record.length)}, too short for a RIFF header`;
+  if (record.length < 12)
+    return `the file is only ${bytes(record.length)}, too short for a RIFF header`;
   const last = record.chunks[record.chunks.length - 1];
   const end = record.chunks.length > 1 ? declaredEnd(last) : 12;
   if (end > record.length) return `the file ends inside its "${idText(last.id)}" chunk`;
-  if (end + (end % 2) >= record.length) return "the file ends where the next chunk header should be";
+  if (end + (end % 2) >= record.length)
+    return "the file ends where the next chunk header should be";
   return "the file ends inside a chunk header";
 }
 
@@ -127,7 +140,8 @@ export function verdictReason(record) {
       const overrun = dataOverrun(record);
       if (overrun > 0) reasons.push(`data chunk runs ${bytes(overrun)} past the end of the file`);
       if (!record.sizeExact && overrun === 0) reasons.push(sizeDisagreement(record));
-      if (record.factMissing) reasons.push("no fact chunk, which a format other than PCM or float needs");
+      if (record.factMissing)
+        reasons.push("no fact chunk, which a format other than PCM or float needs");
       return reasons.join("; ");
     }
     case "not-wave":
@@ -157,7 +171,8 @@ export function verdictReason(record) {
       if (record.errorClass === "EZeroDivide" || record.errorClass === "EInvalidOp") {
         return "the format chunk gives a byte rate of 0, so no play time can be computed";
       }
-      if (record.end === "open-failed") return errorReasons[record.error] ?? "the file could not be opened";
+      if (record.end === "open-failed")
+        return errorReasons[record.error] ?? "the file could not be opened";
       if (record.error === 100) return shortRead(record);
       return errorReasons[record.error] ?? `the program stopped with error ${record.error}`;
   }
@@ -177,5 +192,9 @@ const ioMessages = {
 /** The fatal error text of a stopped run in English, or null when there is none. */
 export function fatalGloss(record) {
   if (record.end !== "fatal") return null;
-  return fatalMessages[record.errorClass] ?? ioMessages[record.error] ?? `Input/output error ${record.error}`;
+  return (
+    fatalMessages[record.errorClass] ??
+    ioMessages[record.error] ??
+    `Input/output error ${record.error}`
+  );
 }
