@@ -1,13 +1,11 @@
-# Cross-build of the 32-bit Windows console program (sondrax.exe) with MinGW-w64.
-#
-#   cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+# The common part of the Windows cross-builds with MinGW-w64 (cmake/mingw-<processor>.cmake sets
+# SONDRAX_MINGW_PREFIX and CMAKE_SYSTEM_PROCESSOR, then includes this file).
 #
 # The C and C++ runtimes (libgcc, libstdc++, winpthread) are linked statically, so the .exe
-# needs nothing but the system DLLs of a bare Windows. Tests run through wine.
+# needs nothing but the system DLLs of a bare Windows. The tests run under wine through
+# tools/wine-run.sh (tests/CMakeLists.txt).
 set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
 
-set(SONDRAX_MINGW_PREFIX i686-w64-mingw32)
 # The POSIX thread model: GoogleTest needs std::mutex, which the win32 model of GCC 12 lacks.
 set(CMAKE_C_COMPILER ${SONDRAX_MINGW_PREFIX}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${SONDRAX_MINGW_PREFIX}-g++-posix)
@@ -20,10 +18,3 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
-
-# CTest runs every test executable through wine; WINEDEBUG and WINEPREFIX come from the
-# caller's environment.
-find_program(SONDRAX_WINE wine)
-if(SONDRAX_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR ${SONDRAX_WINE})
-endif()
