@@ -5,7 +5,7 @@
 #
 # Usage: tools/cross-check.sh LINUX_SONDRAX OTHER_SONDRAX [RUNNER]
 #
-#   tools/cross-check.sh build/sondrax build-win/sondrax.exe      (RUNNER: wine, for a .exe)
+#   tools/cross-check.sh build/sondrax build-win/sondrax.exe      (RUNNER: $SONDRAX_WINE or wine)
 #   tools/cross-check.sh build/sondrax build-s390x/sondrax qemu-s390x-static
 #
 # The files are the sample files of tests/data and edge files generated here: play times whose
@@ -26,6 +26,11 @@ if [ $# -lt 2 ] || [ $# -gt 3 ]; then
   exit 2
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [ ! -x "$1" ]; then
+  # CTest's exit status for a skip.
+  echo "SKIPPED: no native program to compare with at $1 (cmake --workflow --preset release)"
+  exit 77
+fi
 linux=$(realpath "$1")
 other=$(realpath "$2")
 windows=false
@@ -34,7 +39,7 @@ case $other in
 esac
 runner=${3:-}
 if [ -z "$runner" ] && [ "$windows" = true ]; then
-  runner=wine
+  runner=${SONDRAX_WINE:-wine}
 fi
 export LC_ALL=C
 export WINEDEBUG=${WINEDEBUG:--all}
