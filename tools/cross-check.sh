@@ -96,10 +96,13 @@ fmt() {
 }
 pcm() { fmt 1 2 44100 176400 4 16; }
 # wav NAME BODY [RIFF_SIZE]: a RIFF/WAVE file; the RIFF size is the real one unless given.
+# The files' bytes are written as printf escapes (\xHH), so they go in printf's format.
 wav() {
+  # shellcheck disable=SC2059
   printf "$(txt RIFF)$(le32 "${3:-$(($(len "$2") + 4))}")$(txt WAVE)$2" >"$files/$1"
 }
 # raw NAME BYTES: a file of exactly these bytes.
+# shellcheck disable=SC2059
 raw() { printf "$2" >"$files/$1"; }
 # grow NAME LENGTH: extends a file with zeros to LENGTH bytes (sparse: no disk space used).
 grow() { truncate -s "$2" "$files/$1"; }
@@ -219,6 +222,7 @@ gib3=$((3 << 30))
 info="$(chunk LIST "$(txt INFO)$(chunk INAM "$(txt Title)\x00")")"
 wav large-3gib-info.wav "$(pcm)$(chunk data "" $gib3)" $((36 + gib3 + $(len "$info")))
 grow large-3gib-info.wav $((44 + gib3))
+# shellcheck disable=SC2059
 printf "$info" >>"$files/large-3gib-info.wav"
 wav large-3gib-max-data.wav "$(pcm)$(chunk data "" $((0xFFFFFFFF)))" $((gib3 - 8))
 grow large-3gib-max-data.wav $gib3
