@@ -431,8 +431,8 @@ async function fetchLinked(entry, url) {
       if (done) break;
       pieces.push(value);
       fetched += value.length;
-      entry.facts.textContent =
-        `Fetching… ${byteCount(fetched)}` + (total > 0 ? ` of ${byteCount(total)}` : "");
+      const ofTotal = total > 0 ? ` of ${byteCount(total)}` : "";
+      entry.facts.textContent = `Fetching… ${byteCount(fetched)}${ofTotal}`;
     }
     addFile(entry, new File(pieces, entry.name));
   } catch (error) {
