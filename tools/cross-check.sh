@@ -5,7 +5,7 @@
 #
 # Usage: tools/cross-check.sh LINUX_SONDRAX OTHER_SONDRAX [RUNNER]
 #
-#   tools/cross-check.sh build/sondrax build-win/sondrax.exe      (RUNNER: $SONDRAX_WINE or wine)
+#   tools/wine-run.sh win32 DIR --env tools/cross-check.sh build/sondrax build-win/sondrax.exe
 #   tools/cross-check.sh build/sondrax build-s390x/sondrax qemu-s390x-static
 #
 # The files are the sample files of tests/data and edge files generated here: play times whose
@@ -17,8 +17,9 @@
 # "Z:\tmp\x"). The code location digits are compared as they are: they name the failing
 # statement, which must be the same on both. Against a Linux cross-build nothing may differ.
 #
-# WINEPREFIX and WINEDEBUG are taken from the environment; without a WINEPREFIX a 32-bit
-# prefix is made for this run and removed afterwards. SONDRAX_CROSS_KEEP=1 keeps the files.
+# Against the Windows program it runs under tools/wine-run.sh, which sets WINEPREFIX, WINEDEBUG
+# and the wine to run it with (SONDRAX_WINE): `ctest --preset win32 -R CrossCheck` runs it so.
+# SONDRAX_CROSS_KEEP=1 keeps the files.
 set -euo pipefail
 
 if [ $# -lt 2 ] || [ $# -gt 3 ]; then
@@ -45,12 +46,7 @@ export LC_ALL=C
 export WINEDEBUG=${WINEDEBUG:--all}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/sondrax-cross.XXXXXX")
-own_prefix=""
 cleanup() {
-  if [ -n "$own_prefix" ]; then
-    WINEPREFIX=$own_prefix wineserver -k 2>/dev/null || true
-    rm -rf "$own_prefix"
-  fi
   if [ -n "${SONDRAX_CROSS_KEEP:-}" ]; then
     echo "cross-check: files kept in $work/files" >&2
   else
@@ -59,10 +55,8 @@ cleanup() {
 }
 trap cleanup EXIT
 if [ "$windows" = true ] && [ -z "${WINEPREFIX:-}" ]; then
-  # wineserver's socket directory goes to TMPDIR; winemenubuilder would write under $HOME.
-  own_prefix="$work.wine"
-  export WINEPREFIX=$own_prefix TMPDIR=$work WINEDLLOVERRIDES="winemenubuilder.exe=d"
-  WINEARCH=win32 wineboot -i >/dev/null 2>&1
+  echo "usage: tools/wine-run.sh win32|win64 DIR --env $0 ... (no WINEPREFIX)" >&2
+  exit 2
 fi
 
 # ---- Generating files ------------------------------------------------------------------------
