@@ -292,8 +292,8 @@ for file in "${files[@]}"; do
       notes+=("$name: not installed")
       continue
     fi
-    # shellcheck disable=SC2086  # the peer's command is split into its words on purpose
     status=0
+    # shellcheck disable=SC2086  # the peer's command is split into its words on purpose
     timeout 10 $command "$file" >/dev/null 2>&1 || status=$?
     if [ "$status" != 0 ]; then
       if [ "$status" = 124 ]; then

@@ -50,7 +50,10 @@ const name = argument === "" ? "" : resolve(argument);
 const input = new FileInput({ keep: false });
 try {
   process.exitCode = runOnce(await program(), name, false, {
-    input, write, streamKind, charset: charset(),
+    input,
+    write,
+    streamKind,
+    charset: charset(),
   });
 } finally {
   input.close();

@@ -129,8 +129,11 @@ export function report(input) {
       source.replay?.();
       const shown = await complete(source, () => reportRun(module, name, source, true));
       // After both report runs, so that the second is answered from the first's reads.
-      const diagnosis = JSON.parse(await complete(source, () =>
-        diagnoseOnce(module, name, { input: source, write: () => {} })));
+      const diagnosis = JSON.parse(
+        await complete(source, () =>
+          diagnoseOnce(module, name, { input: source, write: () => {} }),
+        ),
+      );
       return {
         bytes: exact.stdout,
         text: utf8.decode(shown.stdout),

@@ -4,9 +4,25 @@ import { closeSync, constants, fstatSync, openSync, readSync } from "node:fs";
 
 // The same numbers the Linux program shows for the same errno.
 const numbers = {
-  ENOENT: 2, ENOTDIR: 3, ENAMETOOLONG: 3, ELOOP: 3, EMFILE: 4, ENFILE: 4,
-  EACCES: 5, EPERM: 5, EISDIR: 5, EROFS: 5, EBADF: 6, ENOMEM: 8, EPIPE: 109,
-  ENOSPC: 112, EDQUOT: 112, EINVAL: 131, EIO: 1117, EFBIG: 223, EOVERFLOW: 223,
+  ENOENT: 2,
+  ENOTDIR: 3,
+  ENAMETOOLONG: 3,
+  ELOOP: 3,
+  EMFILE: 4,
+  ENFILE: 4,
+  EACCES: 5,
+  EPERM: 5,
+  EISDIR: 5,
+  EROFS: 5,
+  EBADF: 6,
+  ENOMEM: 8,
+  EPIPE: 109,
+  ENOSPC: 112,
+  EDQUOT: 112,
+  EINVAL: 131,
+  EIO: 1117,
+  EFBIG: 223,
+  EOVERFLOW: 223,
 };
 
 /** `error` (node's, with a code and a negative errno) carrying the program's error number. */

@@ -12,7 +12,7 @@ export function program() {
   loading ??= SondraxModule({
     openInput: (name) => host.input.open(name),
     inputSize: () => host.input.size(),
-    readInput: (id, start, count) => host.input.read(start, count),
+    readInput: (_id, start, count) => host.input.read(start, count),
     closeInput: () => {},
     writeOutput: (stream, bytes) => host.write(stream, bytes),
     streamKind: (stream) => (host.streamKind ? host.streamKind(stream) : 0),

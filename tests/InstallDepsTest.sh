@@ -1,10 +1,12 @@
 #!/bin/sh
 # Runs tools/install-deps.sh, as root, against stand-ins for apt-get and dpkg on a day the
 # archive is half synced: apt-get update fails on one index every time, and wine32:i386 cannot
-# be installed. The parts around the wine part must be installed all the same, and the wine
+# be installed. The parts around the wine32 part must be installed all the same, and the wine32
 # part reported missing with apt's reason. Nothing is downloaded and nothing is installed.
 #
 # Usage: InstallDepsTest.sh INSTALL_DEPS_SCRIPT
+# The stand-ins' bodies are quoted here and expand when apt-get and dpkg are run.
+# shellcheck disable=SC2016
 set -eu
 script=$1
 WORK=$(mktemp -d "${TMPDIR:-/tmp}/sondrax-install-deps.XXXXXX")
@@ -39,16 +41,16 @@ esac
 printf "%s\n" "$@" >>"$WORK/installed"'
 
 status=0
-PATH="$WORK/bin:$PATH" bash "$script" --status "$WORK/status" linux wine cross \
+PATH="$WORK/bin:$PATH" bash "$script" --status "$WORK/status" linux wine32 cross \
   >"$WORK/output" 2>&1 || status=$?
-printf '%s\t%s\n' build ok linux ok cross ok wine "Unable to correct problems, you have held \
+printf '%s\t%s\n' build ok linux ok cross ok wine32 "Unable to correct problems, you have held \
 broken packages. (the index bookworm-security/main i386 Packages failed to update)" |
   sort >"$WORK/expected"
 printf 'apt-get update\nsleep 5\napt-get update\nsleep 10\napt-get update\n' >"$WORK/expected-calls"
 if [ "$status" -eq 1 ] && sort "$WORK/status" | cmp -s - "$WORK/expected" &&
   head -n 5 "$WORK/calls" | cmp -s - "$WORK/expected-calls" &&
   grep -q 'bookworm-security/main i386 Packages: File has unexpected size' "$WORK/output"; then
-  echo "install-deps: every part but wine installed; wine missing with apt's reason"
+  echo "install-deps: every part but wine32 installed; wine32 missing with apt's reason"
   exit 0
 fi
 echo "install-deps exited $status and wrote:" >&2

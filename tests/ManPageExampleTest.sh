@@ -21,7 +21,7 @@ trap 'rm -rf "$work"' EXIT
   /^ *\$ for f in \*\.wav; do$/ { copying = 1 }
   copying { sub(/^ *[$>] /, ""); print }
   copying && /^done$/ { exit }' >"$work/loop.sh"
-if [ "$(tail -n 1 "$work/loop.sh")" != done ]; then
+if [ "$(tail -n 1 "$work/loop.sh")" != "done" ]; then
   echo "The manual page has no loop from \"\$ for f in *.wav; do\" to \"> done\"." >&2
   exit 1
 fi

@@ -5,7 +5,7 @@
 #
 # Usage: tools/cross-check.sh LINUX_SONDRAX OTHER_SONDRAX [RUNNER]
 #
-#   tools/cross-check.sh build/sondrax build-win/sondrax.exe      (RUNNER: wine, for a .exe)
+#   tools/wine-run.sh win32 DIR --env tools/cross-check.sh build/sondrax build-win/sondrax.exe
 #   tools/cross-check.sh build/sondrax build-s390x/sondrax qemu-s390x-static
 #
 # The files are the sample files of tests/data and edge files generated here: play times whose
@@ -17,8 +17,9 @@
 # "Z:\tmp\x"). The code location digits are compared as they are: they name the failing
 # statement, which must be the same on both. Against a Linux cross-build nothing may differ.
 #
-# WINEPREFIX and WINEDEBUG are taken from the environment; without a WINEPREFIX a 32-bit
-# prefix is made for this run and removed afterwards. SONDRAX_CROSS_KEEP=1 keeps the files.
+# Against the Windows program it runs under tools/wine-run.sh, which sets WINEPREFIX, WINEDEBUG
+# and the wine to run it with (SONDRAX_WINE): `ctest --preset win32 -R CrossCheck` runs it so.
+# SONDRAX_CROSS_KEEP=1 keeps the files.
 set -euo pipefail
 
 if [ $# -lt 2 ] || [ $# -gt 3 ]; then
@@ -26,6 +27,11 @@ if [ $# -lt 2 ] || [ $# -gt 3 ]; then
   exit 2
 fi
 root=$(cd "$(dirname "$0")/.." && pwd)
+if [ ! -x "$1" ]; then
+  # CTest's exit status for a skip.
+  echo "SKIPPED: no native program to compare with at $1 (cmake --workflow --preset release)"
+  exit 77
+fi
 linux=$(realpath "$1")
 other=$(realpath "$2")
 windows=false
@@ -34,18 +40,13 @@ case $other in
 esac
 runner=${3:-}
 if [ -z "$runner" ] && [ "$windows" = true ]; then
-  runner=wine
+  runner=${SONDRAX_WINE:-wine}
 fi
 export LC_ALL=C
 export WINEDEBUG=${WINEDEBUG:--all}
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/sondrax-cross.XXXXXX")
-own_prefix=""
 cleanup() {
-  if [ -n "$own_prefix" ]; then
-    WINEPREFIX=$own_prefix wineserver -k 2>/dev/null || true
-    rm -rf "$own_prefix"
-  fi
   if [ -n "${SONDRAX_CROSS_KEEP:-}" ]; then
     echo "cross-check: files kept in $work/files" >&2
   else
@@ -54,10 +55,8 @@ cleanup() {
 }
 trap cleanup EXIT
 if [ "$windows" = true ] && [ -z "${WINEPREFIX:-}" ]; then
-  # wineserver's socket directory goes to TMPDIR; winemenubuilder would write under $HOME.
-  own_prefix="$work.wine"
-  export WINEPREFIX=$own_prefix TMPDIR=$work WINEDLLOVERRIDES="winemenubuilder.exe=d"
-  WINEARCH=win32 wineboot -i >/dev/null 2>&1
+  echo "usage: tools/wine-run.sh win32|win64 DIR --env $0 ... (no WINEPREFIX)" >&2
+  exit 2
 fi
 
 # ---- Generating files ------------------------------------------------------------------------
@@ -91,10 +90,13 @@ fmt() {
 }
 pcm() { fmt 1 2 44100 176400 4 16; }
 # wav NAME BODY [RIFF_SIZE]: a RIFF/WAVE file; the RIFF size is the real one unless given.
+# The files' bytes are written as printf escapes (\xHH), so they go in printf's format.
 wav() {
+  # shellcheck disable=SC2059
   printf "$(txt RIFF)$(le32 "${3:-$(($(len "$2") + 4))}")$(txt WAVE)$2" >"$files/$1"
 }
 # raw NAME BYTES: a file of exactly these bytes.
+# shellcheck disable=SC2059
 raw() { printf "$2" >"$files/$1"; }
 # grow NAME LENGTH: extends a file with zeros to LENGTH bytes (sparse: no disk space used).
 grow() { truncate -s "$2" "$files/$1"; }
@@ -214,6 +216,7 @@ gib3=$((3 << 30))
 info="$(chunk LIST "$(txt INFO)$(chunk INAM "$(txt Title)\x00")")"
 wav large-3gib-info.wav "$(pcm)$(chunk data "" $gib3)" $((36 + gib3 + $(len "$info")))
 grow large-3gib-info.wav $((44 + gib3))
+# shellcheck disable=SC2059
 printf "$info" >>"$files/large-3gib-info.wav"
 wav large-3gib-max-data.wav "$(pcm)$(chunk data "" $((0xFFFFFFFF)))" $((gib3 - 8))
 grow large-3gib-max-data.wav $gib3

@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Fuzzes the whole report with libFuzzer (clang, ASan + UBSan) for a while.
 #
-# Usage: tools/fuzz.sh [SECONDS]      (default 600; tools/check.sh runs it for 60)
+# Usage: tools/fuzz.sh [SECONDS]      (default 600; the fuzz preset's test runs it for 60)
 #
-# Builds build-fuzz/ (-DSONDRAX_FUZZ=ON), seeds the corpus build-fuzz/corpus with the real files
+# Builds build-fuzz/ (the fuzz preset), seeds the corpus build-fuzz/corpus with the real files
 # of tests/data and the composed files of fuzz/make-seeds.py, and runs one fuzzing process so
 # that the machine stays usable. The corpus is kept between runs and grows. libFuzzer's own
 # output goes to build-fuzz/fuzz.log (follow it with tail -f); the script prints a summary, and
@@ -15,9 +15,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 seconds=${1:-600}
-cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_CXX_COMPILER=clang++ \
-  -DSONDRAX_FUZZ=ON -DSONDRAX_TESTS=OFF >/dev/null
-cmake --build build-fuzz -j 2 --target FuzzReport
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
 
 mkdir -p build-fuzz/corpus build-fuzz/seeds build-fuzz/artifacts
 cp tests/data/*.wav tests/data/real/*.wav build-fuzz/seeds/

@@ -5,9 +5,9 @@
 #   build   the Linux build, GoogleTest included (tools/run-example.sh)
 #   linux   build + the tools of the Linux test suite (tools/check.sh --quick)
 #   all     every part below: what each stage of tools/check.sh needs; the default
-#   lint    build + clang-format and clang-tidy (tools/lint.sh)
-# or one of the parts of all by name: hardening, windows, wine, cross, qemu, web, browser,
-# packages.
+#   lint    build + every linter (tools/lint.sh)
+# or one of the parts of all by name: hardening, windows, wine, wine32, cross, qemu, web,
+# browser, packages.
 # --list prints the packages on one line and installs nothing. --status FILE writes one line
 # per part, "PART<tab>ok" or "PART<tab>" and why it is not there, for tools/check.sh.
 #
@@ -40,16 +40,19 @@ declare -A packages=(
   # tests of the manual page.
   [linux]="tmux bsdutils groff-base"
   # clang-tidy reads a compilation database of Clang's; the Windows sources are checked with
-  # the MinGW-w64 headers.
-  [lint]="clang clang-format clang-tidy g++-mingw-w64-i686-posix"
+  # the MinGW-w64 headers. The JavaScript's linter and formatter comes from npm (into
+  # tests/web/, at the version its lock file names).
+  [lint]="clang clang-format clang-tidy g++-mingw-w64-i686-posix shellcheck cmake-format nodejs npm"
   # The sanitizers and libFuzzer (clang and its runtime libraries), python3 for the stress run
   # on mutated files.
   [hardening]="clang libclang-rt-14-dev python3"
-  # The Windows build: the 32-bit MinGW-w64 cross-compiler (POSIX threads).
-  [windows]="g++-mingw-w64-i686-posix"
-  # wine to run the Windows tests. wine32 is an i386 package, so dpkg must know that
-  # architecture first; it is also the package a half-synced i386 index makes impossible.
-  [wine]="wine wine32:i386"
+  # The Windows builds: the 32-bit and 64-bit MinGW-w64 cross-compilers (POSIX threads).
+  [windows]="g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix"
+  # wine to run the Windows tests: wine64 for the 64-bit program, from amd64 packages alone;
+  # wine32 for the 32-bit one is an i386 package, so dpkg must know that architecture first,
+  # and it is the package a half-synced i386 index makes impossible: a part of its own.
+  [wine]="wine wine64"
+  [wine32]="wine32:i386"
   # The Linux cross-builds: Debian's cross compilers, and qemu's user-mode emulators to run them.
   [cross]="g++-aarch64-linux-gnu g++-arm-linux-gnueabihf g++-s390x-linux-gnu g++-riscv64-linux-gnu"
   [qemu]="qemu-user-static"
@@ -61,7 +64,7 @@ declare -A packages=(
   # The packages as users get them: lintian, Debian's checker, on the Debian package.
   [packages]="lintian"
 )
-all_parts=(build linux lint hardening windows wine cross qemu web browser packages)
+all_parts=(build linux lint hardening windows wine wine32 cross qemu web browser packages)
 [ $# -gt 0 ] || set -- all
 parts=()
 for group in "$@"; do
@@ -83,6 +86,7 @@ mapfile -t parts < <(printf '%s\n' "${parts[@]}" | awk '!seen[$0]++')
 
 if [ "$list" = true ]; then
   for part in "${parts[@]}"; do
+    # shellcheck disable=SC2086  # a part's packages are split into words
     printf '%s\n' ${packages[$part]}
   done | awk '!seen[$0]++' | paste -sd ' '
   exit 0
@@ -112,13 +116,13 @@ if [ ${#to_install[@]} -ne 0 ] && [ "$(id -u)" -ne 0 ]; then
   for part in "${to_install[@]}"; do
     reason[$part]="not installed: $(missing "$part" | paste -sd ' ') (install them as root)"
   done
-  if [[ " ${to_install[*]} " == *" wine "* ]] &&
+  if [[ " ${to_install[*]} " == *" wine32 "* ]] &&
     ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "wine32:i386 needs the i386 architecture first: dpkg --add-architecture i386" >&2
   fi
 elif [ ${#to_install[@]} -ne 0 ]; then
   export DEBIAN_FRONTEND=noninteractive
-  if [[ " ${to_install[*]} " == *" wine "* ]] &&
+  if [[ " ${to_install[*]} " == *" wine32 "* ]] &&
     ! dpkg --print-foreign-architectures | grep -qx i386; then
     echo "install-deps: adding the i386 architecture to dpkg (for wine32)"
     dpkg --add-architecture i386
@@ -161,25 +165,30 @@ elif [ ${#to_install[@]} -ne 0 ]; then
 fi
 
 # What drives Chromium in the page's tests and checks its accessibility (playwright-core,
-# axe-core), from npm into tests/web/, at the versions its lock file names (no browser is
-# downloaded: the tests use Debian's chromium).
+# axe-core), and the JavaScript's linter and formatter (biome), from npm into tests/web/, at the
+# versions its lock file names (no browser is downloaded: the tests use Debian's chromium). Of
+# biome's builds for each platform, npm installs the one for this machine alone.
 web_tests="$(cd "$(dirname "$0")/../tests/web" && pwd)"
 playwright_installed() {
   node -e 'const [dir] = process.argv.slice(1);
     const locked = require(dir + "/package-lock.json").packages;
     for (const [path, wanted] of Object.entries(locked)) {
+      if (path && wanted.optional && !require("fs").existsSync(dir + "/" + path)) continue;
       if (path && require(dir + "/" + path + "/package.json").version !== wanted.version) {
         process.exit(1);
       }
     }' "$web_tests" 2>/dev/null
 }
-if [[ " ${parts[*]} " == *" browser "* ]] && command -v npm >/dev/null 2>&1 &&
-  ! playwright_installed; then
+if { [[ " ${parts[*]} " == *" browser "* ]] || [[ " ${parts[*]} " == *" lint "* ]]; } &&
+  command -v npm >/dev/null 2>&1 && ! playwright_installed; then
   # npm's cache and logs in a directory of the run's, not in ~/.npm.
   if ! npm ci --prefix "$web_tests" --no-audit --no-fund --no-update-notifier \
     --cache "$work/npm" 2>&1 | tee "$work/npm.log"; then
     reason[browser]="npm ci: $(grep -m 1 -E '^npm (ERR!|error) ' "$work/npm.log" || echo failed)"
   fi
+fi
+if [[ " ${parts[*]} " == *" lint "* ]] && [ -z "${reason[lint]:-}" ] && ! playwright_installed; then
+  reason[lint]="biome is not installed in tests/web/node_modules (npm ci --prefix tests/web)"
 fi
 if [[ " ${parts[*]} " == *" browser "* ]] && [ -z "${reason[browser]:-}" ] &&
   ! playwright_installed; then

@@ -12,10 +12,8 @@ if ! command -v emcmake >/dev/null || ! command -v npm >/dev/null; then
   echo "tools/npm-pack.sh needs emscripten (emcmake) and npm" >&2
   exit 1
 fi
-# (emcmake names the command it runs on standard error; only its errors are wanted there.)
-emcmake cmake -S . -B build-npm -G Ninja -DCMAKE_BUILD_TYPE=Release -DSONDRAX_TESTS=OFF \
-  -DSONDRAX_NPM=ON 2> >(grep -v "^configure: " >&2) >/dev/null
-cmake --build build-npm --target sondrax_npm >/dev/null
+cmake --preset npm >/dev/null
+cmake --build --preset npm >/dev/null
 
 # npm's cache and logs in a directory of the run's, not in ~/.npm; nothing is fetched.
 npm_cache=$(mktemp -d "${TMPDIR:-/tmp}/sondrax-npm.XXXXXX")

@@ -1,25 +1,27 @@
 #!/usr/bin/env bash
-# The packages as users get them. Checks, each by name (default: all three):
+# The packages as users get them. Checks, each by name (default: all four); CTest runs each as a
+# test of its own (cmake/Checks.cmake, the packages preset):
 #   lintian       the Debian package passes Debian's checker with no error and no warning (an
 #                 override in packaging/debian/lintian-overrides carries its reason)
 #   reproducible  the Debian package built twice, from two copies of the sources in folders of
 #                 different names and depths, with the same SOURCE_DATE_EPOCH: identical bytes
-#   windows       the same for the Windows zip, built with MinGW-w64
+#   win32         the same for the 32-bit Windows zip, built with MinGW-w64
+#   win64         the same for the 64-bit Windows zip
 #
-# Usage: tools/package-check.sh [lintian] [reproducible] [windows]
+# Usage: tools/package-check.sh [lintian] [reproducible] [win32] [win64]
 # Exit status: 0 all passed, 1 a check failed, 77 none failed but one was skipped for a
-# missing tool (its reason is printed). The copies are the files git knows (committed or not)
+# missing tool (its reason is printed on a line "SKIPPED check: why"). The copies are the files git knows (committed or not)
 # and are built in a temporary directory that is removed at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 checks=("$@")
-[ ${#checks[@]} -ne 0 ] || checks=(reproducible lintian windows)
+[ ${#checks[@]} -ne 0 ] || checks=(reproducible lintian win32 win64)
 for check in "${checks[@]}"; do
   case $check in
-    lintian | reproducible | windows) ;;
+    lintian | reproducible | win32 | win64) ;;
     *)
-      echo "usage: $0 [lintian] [reproducible] [windows]" >&2
+      echo "usage: $0 [lintian] [reproducible] [win32] [win64]" >&2
       exit 2
       ;;
   esac
@@ -87,12 +89,14 @@ for check in "${checks[@]}"; do
       reproduce reproducible 'sondrax_*.deb'
       deb=$package
       ;;
-    windows)
-      if ! command -v i686-w64-mingw32-g++-posix >/dev/null; then
-        skip windows "no MinGW-w64 cross compiler (package g++-mingw-w64-i686-posix)"
+    win32 | win64)
+      processor=i686
+      [ "$check" = win32 ] || processor=x86_64
+      if ! command -v "$processor-w64-mingw32-g++-posix" >/dev/null; then
+        skip "$check" "no MinGW-w64 cross compiler (package g++-mingw-w64-${processor//_/-}-posix)"
         continue
       fi
-      reproduce windows 'sondrax-*-win32.zip' -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake
+      reproduce "$check" "sondrax-*-$check.zip" -DCMAKE_TOOLCHAIN_FILE="cmake/mingw-$processor.cmake"
       ;;
     lintian)
       if ! command -v lintian >/dev/null; then

@@ -5,7 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 port=${1:-8000}
 
-emcmake cmake -S . -B build-web -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
-cmake --build build-web -j 2
+cmake --preset web >/dev/null
+cmake --build --preset web
 echo "Serving the page at http://127.0.0.1:$port/ (Ctrl-C ends it)"
 exec python3 -m http.server "$port" --bind 127.0.0.1 --directory build-web/site

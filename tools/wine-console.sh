@@ -7,7 +7,8 @@
 #
 # Usage: tools/wine-console.sh SONDRAX_EXE
 #
-# WINEPREFIX and WINEDEBUG are taken from the environment, as for the other tests under wine.
+# WINEPREFIX and WINEDEBUG are taken from the environment, as for the other tests under wine, and
+# the wine to run it with from SONDRAX_WINE (default: wine); tools/wine-run.sh --env sets all three.
 set -euo pipefail
 
 if [ $# -ne 1 ]; then
@@ -17,7 +18,8 @@ fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 exe=$(realpath "$1")
 export WINEDEBUG=${WINEDEBUG:--all}
-for tool in tmux wine; do
+wine=${SONDRAX_WINE:-wine}
+for tool in tmux "$wine"; do
   if ! command -v "$tool" >/dev/null; then
     echo "wine-console: $tool is not installed (tools/install-deps.sh installs it)" >&2
     exit 1
@@ -72,7 +74,7 @@ show() {
   local runs="sondrax.exe pcm16-stereo.wav & sondrax.exe ima-adpcm.wav & sondrax.exe escape.wav"
   runs+=" & sondrax.exe invalid-op.wav & sondrax.exe müller.wav"
   runs+=" & sondrax.exe pcm16-stereo.wav >redirected-$code_page.txt & type bytes.txt"
-  local command="cd '$work' && wine cmd /c \"chcp $code_page >NUL & $runs\""
+  local command="cd '$work' && $wine cmd /c \"chcp $code_page >NUL & $runs\""
   command+="; echo '== end of the console'; exec sleep 600"
   TERM=xterm-256color LC_ALL=C.UTF-8 tmux -u -L "$socket" -f /dev/null \
     new-session -d -x 200 -y 60 -s t "LC_ALL=C.UTF-8 $command"

@@ -3,8 +3,9 @@
 // a console shows it; the batch table above lists them all. The shown reports are kept for the
 // tab's life. What a file is and how it is judged comes from the program's diagnosis as it
 // gives it: the page shows it and decides nothing of it.
-import { count, readRecord, verdictTitles } from "./record.js";
+
 import { chunkMap } from "./map.js";
+import { count, readRecord, verdictTitles } from "./record.js";
 import { consoleLines, consoleText, isErrorLine } from "./report-text.js";
 
 const reports = document.getElementById("reports");
@@ -203,8 +204,10 @@ function fillRow(entry, { format, duration, verdict, reason }) {
   cells[3].textContent = format ? `${count(format.rate)} Hz` : "";
   cells[4].textContent = format ? `${format.bits} bit` : "";
   cells[5].textContent = playTimeText(duration.present);
-  cells[5].title = duration.declared !== null && duration.declared !== duration.present
-    ? `declared ${playTimeText(duration.declared)}` : "";
+  cells[5].title =
+    duration.declared !== null && duration.declared !== duration.present
+      ? `declared ${playTimeText(duration.declared)}`
+      : "";
   cells[6].textContent = verdictTitles[verdict];
   cells[6].title = reason;
   entry.row.dataset.verdict = verdict;
@@ -302,8 +305,8 @@ function updateSummary() {
   const done = entries.filter((entry) => entry.root.dataset.verdict !== undefined);
   const problems = done.filter((entry) => entry.root.dataset.verdict !== "ok").length;
   const waiting = entries.length - done.length;
-  let text = `${done.length} file${done.length === 1 ? "" : "s"} reported, ` +
-    `${problems} with problems`;
+  let text =
+    `${done.length} file${done.length === 1 ? "" : "s"} reported, ` + `${problems} with problems`;
   if (waiting > 0) text += `, ${waiting} waiting`;
   text += ".";
   if (summary.textContent !== text) summary.textContent = text;
@@ -318,8 +321,11 @@ function applyFilter(entry) {
 function allText() {
   return entries
     .filter((entry) => entry.text !== undefined && !entry.root.hidden)
-    .map((entry) => `== ${entry.name}: ${entry.root.querySelector(".verdict").textContent}\n\n` +
-      `${entry.text}\n`)
+    .map(
+      (entry) =>
+        `== ${entry.name}: ${entry.root.querySelector(".verdict").textContent}\n\n` +
+        `${entry.text}\n`,
+    )
     .join("\n");
 }
 
@@ -349,10 +355,13 @@ window.addEventListener("hashchange", () => {
 const KEPT = "sondrax-reports";
 
 function keep() {
-  const kept = entries.filter((entry) => entry.result !== null).reverse().map((entry) => ({
-    ...entry.result,
-    stdout: Array.from(entry.result.stdout, (byte) => String.fromCharCode(byte)).join(""),
-  }));
+  const kept = entries
+    .filter((entry) => entry.result !== null)
+    .reverse()
+    .map((entry) => ({
+      ...entry.result,
+      stdout: Array.from(entry.result.stdout, (byte) => String.fromCharCode(byte)).join(""),
+    }));
   try {
     sessionStorage.setItem(KEPT, JSON.stringify(kept));
   } catch {
@@ -406,19 +415,22 @@ async function fetchLinked(entry, url) {
     const total = Number(response.headers.get("Content-Length")) || 0;
     const pieces = [];
     let fetched = 0;
-    for (const reader = response.body.getReader(); ;) {
+    for (const reader = response.body.getReader(); ; ) {
       const { done, value } = await reader.read();
       if (done) break;
       pieces.push(value);
       fetched += value.length;
-      entry.facts.textContent = `Fetching… ${byteCount(fetched)}` +
-        (total > 0 ? ` of ${byteCount(total)}` : "");
+      const ofTotal = total > 0 ? ` of ${byteCount(total)}` : "";
+      entry.facts.textContent = `Fetching… ${byteCount(fetched)}${ofTotal}`;
     }
     addFile(entry, new File(pieces, entry.name));
   } catch (error) {
-    showFailure(entry, abort.signal.aborted
-      ? "Cancelled: the file was not fetched."
-      : `The file could not be fetched: ${error.message}`);
+    showFailure(
+      entry,
+      abort.signal.aborted
+        ? "Cancelled: the file was not fetched."
+        : `The file could not be fetched: ${error.message}`,
+    );
   } finally {
     cancel.remove();
   }

@@ -26,7 +26,10 @@ export function readRecord(json) {
 export function idText(id) {
   const cut = id.indexOf("\0");
   const shown = cut < 0 ? id : id.slice(0, cut);
-  return shown.replace(/[^\x20-\x7e]/g, (c) => `\\x${c.charCodeAt(0).toString(16).padStart(2, "0")}`);
+  return shown.replace(
+    /[^\x20-\x7e]/g,
+    (c) => `\\x${c.charCodeAt(0).toString(16).padStart(2, "0")}`,
+  );
 }
 
 /** Where the chunk's body ends as its header declares it (a zero run: after its last header). */

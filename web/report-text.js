@@ -36,7 +36,7 @@ export function consoleLines(text) {
 /** The whole of `text` as a console shows it, with "\n" for each line end. */
 export function consoleText(text) {
   const { lines, ended } = consoleLines(text);
-  return lines.map((line, i) => (i < lines.length - 1 || ended ? line + "\n" : line)).join("");
+  return lines.map((line, i) => (i < lines.length - 1 || ended ? `${line}\n` : line)).join("");
 }
 
 /** Whether a report line says what is wrong with the file. */

@@ -21,7 +21,7 @@ const sondrax = SondraxModule({
   inputSize() {
     return input.size;
   },
-  readInput(id, start, count) {
+  readInput(_id, start, count) {
     const bytes = new Uint8Array(reader.readAsArrayBuffer(input.slice(start, start + count)));
     bytesRead += bytes.length;
     return bytes;
@@ -49,7 +49,11 @@ function report(file, asShown) {
   output = { 1: [], 2: [] };
   try {
     const exitCode = sondrax.ccall(
-      "SondraxReport", "number", ["string", "number"], [file.name, asShown ? 1 : 0]);
+      "SondraxReport",
+      "number",
+      ["string", "number"],
+      [file.name, asShown ? 1 : 0],
+    );
     return { exitCode, stdout: joined(output[1]), stderr: joined(output[2]) };
   } finally {
     input = null;
@@ -70,7 +74,7 @@ function diagnose(file) {
 // Each file is reported twice: once for the exact bytes of the report (to save), once as a
 // UTF-8 terminal receives it (to show). A report costs a few reads of the file, so the second
 // run costs as little as the first.
-onmessage = ({ data: { file } }) => {
+self.onmessage = ({ data: { file } }) => {
   try {
     bytesRead = 0;
     const start = performance.now();

@@ -11,7 +11,13 @@ import { after, before, test } from "node:test";
 import { fileURLToPath, pathToFileURL } from "node:url";
 
 import {
-  GiB, nativeExact, nativeProgram, removeDir, testFiles, writeFiles, writeSparseWave,
+  GiB,
+  nativeExact,
+  nativeProgram,
+  removeDir,
+  testFiles,
+  writeFiles,
+  writeSparseWave,
 } from "../web/support.mjs";
 
 const installed = process.env.SONDRAX_INSTALLED; // the folder the tarball was installed into
@@ -28,18 +34,28 @@ after(() => removeDir(dir));
 
 // Bytes as text, so that a difference shows where it is.
 const latin1 = (bytes) => Buffer.from(bytes).toString("latin1");
-const readable = ({ exitCode, stdout, stderr }) =>
-  ({ exitCode, stdout: latin1(stdout), stderr: latin1(stderr) });
+const readable = ({ exitCode, stdout, stderr }) => ({
+  exitCode,
+  stdout: latin1(stdout),
+  stderr: latin1(stderr),
+});
 
 const npx = ["npx", "--offline", "--no", "sondrax"];
 // npm draws a spinner on a terminal's standard error while it looks for the package, and erases
 // it before the program starts; it is npm's, not the program's, so it is switched off.
-const npxEnv = { ...process.env, npm_config_update_notifier: "false",
-  npm_config_progress: "false" };
+const npxEnv = {
+  ...process.env,
+  npm_config_update_notifier: "false",
+  npm_config_progress: "false",
+};
 // What the command line decides for a terminal shows in these: the glyphs, the file's control
 // bytes, the fatal error text's letters, and a path.
-const onTerminal = new Set(["example.wav", "control-bytes.wav", "byte-rate-0.wav",
-  "a missing file"]);
+const onTerminal = new Set([
+  "example.wav",
+  "control-bytes.wav",
+  "byte-rate-0.wav",
+  "a missing file",
+]);
 
 /** `npx sondrax ARGS` in the install folder, both streams to pipes. */
 function npxExact(args) {
@@ -50,8 +66,11 @@ function npxExact(args) {
 
 /** PROGRAM ARGS with both streams on UTF-8 terminals (terminal.py), from the install folder. */
 function onTerminals(program, args) {
-  const json = execFileSync("python3", [terminal, program, ...args],
-    { cwd: installed, env: npxEnv, maxBuffer: 1 << 24 });
+  const json = execFileSync("python3", [terminal, program, ...args], {
+    cwd: installed,
+    env: npxEnv,
+    maxBuffer: 1 << 24,
+  });
   const { code, out, err } = JSON.parse(json);
   return { exitCode: code, stdout: Buffer.from(out, "base64"), stderr: Buffer.from(err, "base64") };
 }
@@ -59,9 +78,12 @@ const npxPath = () => execFileSync("sh", ["-c", "command -v npx"]).toString().tr
 
 // The verdict and reason of each kind of file, as "verdict: reason".
 const verdicts = {
-  "example.wav": /^ok: a sound WAVE file/, "adpcm-without-fact.wav": /^warning: no fact chunk/,
-  "no-data.wav": /^problem: no data chunk/, "negative-format-size.wav": /^problem: cut off inside/,
-  "no-riff-id.wav": /^not-wave: /, "not-wave.wav": /^not-wave: /,
+  "example.wav": /^ok: a sound WAVE file/,
+  "adpcm-without-fact.wav": /^warning: no fact chunk/,
+  "no-data.wav": /^problem: no data chunk/,
+  "negative-format-size.wav": /^problem: cut off inside/,
+  "no-riff-id.wav": /^not-wave: /,
+  "not-wave.wav": /^not-wave: /,
   "cut-in-format.wav": /^problem: cut off inside the "fmt " chunk/,
   "byte-rate-0.wav": /^warning: the byte rate is 0/,
   "junk-998.wav": /^problem: cut off: 0\.00 s of 1\.00 s present/,
@@ -74,16 +96,23 @@ const verdicts = {
 const { report } = await import(pathToFileURL(join(installed, "node_modules/sondrax/index.js")));
 
 test("npx sondrax and report() give the native program's bytes", async (t) => {
-  const cases = [["example.wav", example], ...files.map(([name]) => [name, join(dir, name)]),
-    ["a missing file", join(dir, "missing.wav")], ["a folder", dir]];
+  const cases = [
+    ["example.wav", example],
+    ...files.map(([name]) => [name, join(dir, name)]),
+    ["a missing file", join(dir, "missing.wav")],
+    ["a folder", dir],
+  ];
   for (const [label, path] of cases) {
     await t.test(label, async () => {
       const native = nativeExact(path);
       assert.deepEqual(readable(npxExact([path])), readable(native), "to pipes");
       const nativeShown = onTerminals(nativeProgram(), [path]);
       if (onTerminal.has(label)) {
-        assert.deepEqual(readable(onTerminals(npxPath(), [...npx.slice(1), path])),
-          readable(nativeShown), "on terminals");
+        assert.deepEqual(
+          readable(onTerminals(npxPath(), [...npx.slice(1), path])),
+          readable(nativeShown),
+          "on terminals",
+        );
       }
 
       const got = await report(path);
@@ -91,16 +120,23 @@ test("npx sondrax and report() give the native program's bytes", async (t) => {
       const utf8 = (bytes) => Buffer.from(bytes).toString("utf8");
       assert.deepEqual(
         { exitCode: got.exitCode, bytes: latin1(got.bytes), text: got.text, stderr: got.stderr },
-        { exitCode: native.exitCode, bytes: latin1(native.stdout), text: utf8(nativeShown.stdout),
-          stderr: utf8(nativeShown.stderr) });
+        {
+          exitCode: native.exitCode,
+          bytes: latin1(native.stdout),
+          text: utf8(nativeShown.stdout),
+          stderr: utf8(nativeShown.stderr),
+        },
+      );
       if (label !== "a missing file" && label !== "a folder") {
         // The same file as bytes and as a Blob, read slice by slice.
         const bytes = readFileSync(path);
         assert.equal(got.length, bytes.length);
         for (const input of [bytes, new Blob([bytes])]) {
           const other = await report(input);
-          assert.deepEqual([latin1(other.bytes), other.text, other.length, other.diagnosis],
-            [latin1(got.bytes), got.text, bytes.length, got.diagnosis]);
+          assert.deepEqual(
+            [latin1(other.bytes), other.text, other.length, other.diagnosis],
+            [latin1(got.bytes), got.text, bytes.length, got.diagnosis],
+          );
         }
       }
     });
@@ -109,15 +145,24 @@ test("npx sondrax and report() give the native program's bytes", async (t) => {
 
 test("report() gives the walk's chunks", async () => {
   const { chunks, length } = await report(example);
-  assert.deepEqual(chunks.map(({ id, offset, size }) => [id, offset, size]),
-    [["RIFF", 0, 1208], ["fmt ", 12, 16], ["data", 36, 1102], ["LIST", 1146, 62]]);
+  assert.deepEqual(
+    chunks.map(({ id, offset, size }) => [id, offset, size]),
+    [
+      ["RIFF", 0, 1208],
+      ["fmt ", 12, 16],
+      ["data", 36, 1102],
+      ["LIST", 1146, 62],
+    ],
+  );
   assert.equal(length, 1216);
 });
 
 test("npx sondrax without an argument writes the syntax text", () => {
   const run = spawnSync(nativeProgram(), []);
-  assert.deepEqual(readable(npxExact([])), readable({ exitCode: run.status, stdout: run.stdout,
-    stderr: run.stderr }));
+  assert.deepEqual(
+    readable(npxExact([])),
+    readable({ exitCode: run.status, stdout: run.stdout, stderr: run.stderr }),
+  );
 });
 
 // In Chromium (Debian's, driven by playwright-core from tests/web/): the package imported by a
@@ -134,7 +179,8 @@ test("report() in a browser gives the native program's bytes", async (t) => {
   const large = join(dir, "large.wav");
   writeSparseWave(large, 3 * GiB);
   const chosen = ["control-bytes.wav", "byte-rate-0.wav", "info-after-data.wav"]
-    .map((name) => join(dir, name)).concat(large);
+    .map((name) => join(dir, name))
+    .concat(large);
   const packageDir = join(installed, "node_modules", "sondrax");
   const server = createServer((request, response) => {
     if (request.url === "/") {
@@ -152,8 +198,11 @@ test("report() in a browser gives the native program's bytes", async (t) => {
     }
   });
   await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
-  const browser = await chromium.launch({ executablePath: "/usr/bin/chromium", headless: true,
-    args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking"] });
+  const browser = await chromium.launch({
+    executablePath: "/usr/bin/chromium",
+    headless: true,
+    args: ["--no-sandbox", "--disable-gpu", "--no-first-run", "--disable-background-networking"],
+  });
   try {
     const page = await browser.newPage();
     await page.goto(`http://127.0.0.1:${server.address().port}/`);
@@ -164,17 +213,29 @@ test("report() in a browser gives the native program's bytes", async (t) => {
       for (const file of document.querySelector("input").files) {
         const start = performance.now();
         const { bytes, text, exitCode, length } = await report(file);
-        results.push({ bytes: String.fromCharCode(...bytes), text, exitCode, length,
-          milliseconds: performance.now() - start });
+        results.push({
+          bytes: String.fromCharCode(...bytes),
+          text,
+          exitCode,
+          length,
+          milliseconds: performance.now() - start,
+        });
       }
       return results;
     });
     for (const [i, path] of chosen.entries()) {
       const { milliseconds, ...got } = reports[i];
       const inNode = await report(path); // the same as the native program's (the test above)
-      assert.deepEqual(got, { bytes: latin1(nativeExact(path).stdout), text: inNode.text,
-        exitCode: inNode.exitCode, length: statSync(path).size },
-      path);
+      assert.deepEqual(
+        got,
+        {
+          bytes: latin1(nativeExact(path).stdout),
+          text: inNode.text,
+          exitCode: inNode.exitCode,
+          length: statSync(path).size,
+        },
+        path,
+      );
       assert.ok(milliseconds < 2000, `${path}: ${milliseconds} ms`);
     }
   } finally {

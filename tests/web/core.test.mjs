@@ -2,12 +2,20 @@
 // program, reads of just the bytes a report needs, and the host's failures as the program's
 // error texts.
 import assert from "node:assert/strict";
-import { after, before, test } from "node:test";
 import { join } from "node:path";
+import { after, before, test } from "node:test";
 
 import {
-  GiB, fileHost, loadModule, nativeExact, nativeFull, nativeShown, removeDir, testFiles,
-  writeFiles, writeSparseWave,
+  fileHost,
+  GiB,
+  loadModule,
+  nativeExact,
+  nativeFull,
+  nativeShown,
+  removeDir,
+  testFiles,
+  writeFiles,
+  writeSparseWave,
 } from "./support.mjs";
 
 const files = testFiles();
@@ -65,7 +73,7 @@ function memoryHost(named, { failRead, refuseWrite, maxRead } = {}) {
       return 1;
     },
     inputSize: () => current.length,
-    readInput(id, start, count) {
+    readInput(_id, start, count) {
       if (failRead !== undefined && readCount++ === failRead.at) {
         throw new DOMException("refused", failRead.name);
       }

@@ -2,8 +2,17 @@
 // them (the reference), and the WebAssembly module loaded under node.
 import { execFileSync, spawnSync } from "node:child_process";
 import {
-  closeSync, fstatSync, ftruncateSync, mkdtempSync, openSync, readFileSync, readSync, readdirSync,
-  rmSync, writeFileSync, writeSync,
+  closeSync,
+  fstatSync,
+  ftruncateSync,
+  mkdtempSync,
+  openSync,
+  readdirSync,
+  readFileSync,
+  readSync,
+  rmSync,
+  writeFileSync,
+  writeSync,
 } from "node:fs";
 import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
@@ -61,8 +70,13 @@ export function pcmFormat({ channels = 2, rate = 44100, bits = 16, byteRate } = 
 
 /** An INFO list: [id, text bytes] pairs. */
 export function infoList(items) {
-  return chunk("LIST", Buffer.concat([Buffer.from("INFO"),
-    ...items.map(([id, text]) => chunk(id, Buffer.from(text)))]));
+  return chunk(
+    "LIST",
+    Buffer.concat([
+      Buffer.from("INFO"),
+      ...items.map(([id, text]) => chunk(id, Buffer.from(text))),
+    ]),
+  );
 }
 
 const sample = (name) => readFileSync(join(dataDir, name));
@@ -87,45 +101,64 @@ export function testFiles() {
   const everyByte = Array.from({ length: 255 }, (_, i) => i + 1);
   const items = [];
   for (let i = 0; i < everyByte.length; i += 36) items.push(["ICMT", everyByte.slice(i, i + 36)]);
-  items.push(["INAM", Buffer.from("x\r\n    \xF9 \"IART\" size   : 5 [Fake]", "latin1")]);
-  items.push(["IART", Buffer.from("\b".repeat(30) + "999", "latin1")]);
+  items.push(["INAM", Buffer.from('x\r\n    \xF9 "IART" size   : 5 [Fake]', "latin1")]);
+  items.push(["IART", Buffer.from(`${"\b".repeat(30)}999`, "latin1")]);
   // "fmt ", JUNK chunks of two bytes and a data chunk declaring a second of samples: more
   // chunks than the run record keeps.
-  const manyChunks = (junk) => wave(chunk("fmt ", pcmFormat()),
-    ...Array.from({ length: junk }, () => chunk("JUNK", Buffer.from("jj"))),
-    chunk("data", Buffer.alloc(176400)));
+  const manyChunks = (junk) =>
+    wave(
+      chunk("fmt ", pcmFormat()),
+      ...Array.from({ length: junk }, () => chunk("JUNK", Buffer.from("jj"))),
+      chunk("data", Buffer.alloc(176400)),
+    );
   files.push(
     ["junk-998.wav", manyChunks(998).subarray(0, 10240)],
     ["chunks-1200-cut.wav", manyChunks(1198).subarray(0, 188424 - 88200)],
     // Intact samples, then an INFO list whose item runs past the list's end, and a title in a
     // second list beyond the slices the report reads.
-    ["info-malformed.wav", wave(chunk("fmt ", pcmFormat()), chunk("data", Buffer.alloc(20000)),
-      chunk("LIST", Buffer.from("INFOINAM\xff\xff\xff\xff", "latin1")),
-      chunk("JUNK", Buffer.alloc(40000)), infoList([["INAM", "take"]]))],
+    [
+      "info-malformed.wav",
+      wave(
+        chunk("fmt ", pcmFormat()),
+        chunk("data", Buffer.alloc(20000)),
+        chunk("LIST", Buffer.from("INFOINAM\xff\xff\xff\xff", "latin1")),
+        chunk("JUNK", Buffer.alloc(40000)),
+        infoList([["INAM", "take"]]),
+      ),
+    ],
     ["empty.wav", Buffer.alloc(0)],
     ["cut-in-riff-header.wav", pcm.subarray(0, 7)],
     ["cut-in-chunk-header.wav", pcm.subarray(0, 16)],
     ["cut-in-format.wav", pcm.subarray(0, 30)],
     ["byte-rate-0.wav", withByte(pcm, 28, [0, 0, 0, 0])],
-    ["byte-rate-0-no-samples.wav", wave(chunk("fmt ", pcmFormat({ byteRate: 0 })),
-      chunk("data", Buffer.alloc(0)))],
+    [
+      "byte-rate-0-no-samples.wav",
+      wave(chunk("fmt ", pcmFormat({ byteRate: 0 })), chunk("data", Buffer.alloc(0))),
+    ],
     ["no-riff-id.wav", withByte(pcm, 0, [...Buffer.from("RIFX")])],
     ["not-wave.wav", withByte(pcm, 8, [...Buffer.from("AVI ")])],
     ["negative-format-size.wav", withByte(pcm, 16, [0, 0, 0, 0x80])],
     ["no-data.wav", wave(chunk("fmt ", pcmFormat()))],
-    ["adpcm-without-fact.wav", (() => {
-      const adpcm = sample("ima-adpcm.wav");
-      // The 12-byte fact chunk after the 20-byte format body goes; the RIFF size follows.
-      const cut = Buffer.concat([adpcm.subarray(0, 40), adpcm.subarray(52)]);
-      cut.writeUInt32LE(cut.length - 8, 4);
-      return cut;
-    })()],
-    ["control-bytes.wav", wave(chunk("fmt ", pcmFormat()), chunk("data", Buffer.alloc(8)),
-      infoList(items))],
+    [
+      "adpcm-without-fact.wav",
+      (() => {
+        const adpcm = sample("ima-adpcm.wav");
+        // The 12-byte fact chunk after the 20-byte format body goes; the RIFF size follows.
+        const cut = Buffer.concat([adpcm.subarray(0, 40), adpcm.subarray(52)]);
+        cut.writeUInt32LE(cut.length - 8, 4);
+        return cut;
+      })(),
+    ],
+    [
+      "control-bytes.wav",
+      wave(chunk("fmt ", pcmFormat()), chunk("data", Buffer.alloc(8)), infoList(items)),
+    ],
     // A recording cut off 34 bytes before the end of its samples, and an MP3 file.
     ["cut-off.wav", pcm.subarray(0, pcm.length - 34)],
-    ["mp3.wav", Buffer.concat([Buffer.from("ID3\x04\0\0\0\0\0\x0a", "latin1"),
-      Buffer.alloc(64, 0xff)])],
+    [
+      "mp3.wav",
+      Buffer.concat([Buffer.from("ID3\x04\0\0\0\0\0\x0a", "latin1"), Buffer.alloc(64, 0xff)]),
+    ],
   );
   return files;
 }
@@ -144,7 +177,10 @@ export const removeDir = (dir) => rmSync(dir, { recursive: true, force: true });
  * end of the file. Nothing but the header and the list takes room on the disk.
  */
 export function writeSparseWave(path, length) {
-  const list = infoList([["INAM", "Long recording"], ["ICMT", "sparse"]]);
+  const list = infoList([
+    ["INAM", "Long recording"],
+    ["ICMT", "sparse"],
+  ]);
   const header = wave(chunk("fmt ", pcmFormat()), chunk("data", Buffer.alloc(0)));
   const dataSize = length - header.length - list.length;
   if (dataSize < 0 || dataSize > 0xffffffff) throw new Error(`no data chunk fits ${length} bytes`);
@@ -183,8 +219,9 @@ export function nativeFull(path) {
 
 /** The native program on `path` with both streams on UTF-8 terminals: what a person sees. */
 export function nativeShown(path) {
-  const json = execFileSync("python3", [join(here, "terminal.py"), nativeProgram(), path],
-    { maxBuffer: 1 << 24 });
+  const json = execFileSync("python3", [join(here, "terminal.py"), nativeProgram(), path], {
+    maxBuffer: 1 << 24,
+  });
   const { code, out, err } = JSON.parse(json);
   return { exitCode: code, stdout: Buffer.from(out, "base64"), stderr: Buffer.from(err, "base64") };
 }
@@ -212,8 +249,12 @@ export function loadModule(host) {
     report(name, asShown = false) {
       output[1] = [];
       output[2] = [];
-      const exitCode = module.ccall("SondraxReport", "number", ["string", "number"],
-        [name, asShown ? 1 : 0]);
+      const exitCode = module.ccall(
+        "SondraxReport",
+        "number",
+        ["string", "number"],
+        [name, asShown ? 1 : 0],
+      );
       return { exitCode, stdout: Buffer.concat(output[1]), stderr: Buffer.concat(output[2]) };
     },
   };
