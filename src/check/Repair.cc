@@ -189,8 +189,9 @@ RepairNote RepairCopy(const std::string& path, const DiagnosisRec& diagnosis,
   note.Tried = true;
   note.Copy = RepairTarget(folder, path, FullPathOf(path), Folders.Separator);
   PathKind kind = PathKind::kOther;
+  // Windows says "no such path" where a folder of the copy's path is still to be made.
   const FsError there = Folders.KindOf(note.Copy, &kind);
-  if (there != FsError::kNotFound) {
+  if (there != FsError::kNotFound && there != FsError::kNoPath) {
     note.Why = there == FsError::kNone ? note.Copy + " exists already and is kept"
                                        : note.Copy + ": " + FsErrorText(there);
     return note;
