@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -34,13 +35,15 @@ TEST(ShownText, EscapesWhatATerminalWouldObeyAndKeepsTheRestReadableBack) {
       {"x\x1B]0;owned\x07y\n\t\x7F", false, "x\\x1b]0;owned\\x07y\\x0a\\x09\\x7f"},
       {"csi\xC2\x9B"
        "2J",
-       false, "csi\\xc2\\x9b2J"},                             // U+009B, a C1 control
-      {"bad\xFF\xC3.wav", false, "bad\\xff\\xc3.wav"},        // not UTF-8, and a cut sequence
-      {"\xED\xA0\x80", false, "\\xed\\xa0\\x80"},             // a surrogate
-      {"C:\\Music\\take.wav", false, "C:\\Music\\take.wav"},  // backslashes kept ...
-      {"a\\x41", false, "a\\\\x41"},                          // ... but doubled before x,
-      {"a\\\\b", false, "a\\\\\\b"},                          // a backslash,
-      {"a\\\xFF", false, "a\\\\\\xff"},                       // an escaped byte
+       false, "csi\\xc2\\x9b2J"},                       // U+009B, a C1 control
+      {"bad\xFF\xC3.wav", false, "bad\\xff\\xc3.wav"},  // not UTF-8, and a cut sequence
+      {"\xED\xA0\x80", false, "\\xed\\xa0\\x80"},       // a surrogate
+      {"\xF0\x9F\x8E\xB5\xF4\x8F\xBF\xBF", false, "\xF0\x9F\x8E\xB5\xF4\x8F\xBF\xBF"},
+      {"\xF4\x90\x80\x80\xF5", false, "\\xf4\\x90\\x80\\x80\\xf5"},  // past U+10FFFF
+      {"C:\\Music\\take.wav", false, "C:\\Music\\take.wav"},         // backslashes kept ...
+      {"a\\x41", false, "a\\\\x41"},                                 // ... but doubled before x,
+      {"a\\\\b", false, "a\\\\\\b"},                                 // a backslash,
+      {"a\\\xFF", false, "a\\\\\\xff"},                              // an escaped byte
       {"end\\", false, "end\\"},
   };
   for (const auto& row : kRows) {
@@ -139,6 +142,20 @@ TEST(RepairTarget, BelowTheFolderWithoutEverClimbingOut) {
   }
 }
 
+TEST(PlanRepair, ARiffFileStaysRiffWhileItsSizesFit32Bits) {
+  for (const std::int64_t body : {std::int64_t{0xFFFFFFFE}, std::int64_t{0xFFFFFFFF}}) {
+    SCOPED_TRACE(body);
+    DiagnosisRec diagnosis;
+    diagnosis.Form = "RIFF";
+    diagnosis.Length = body + 8;
+    diagnosis.Data = {36, 0, body - 36, DataSizing::kZero};
+    const RepairPlan plan = PlanRepair(diagnosis);
+    EXPECT_EQ(plan.Inserted.empty(), body == 0xFFFFFFFE);
+    EXPECT_EQ(plan.Patches[0].Bytes,
+              body == 0xFFFFFFFE ? test::Le32(0xFFFFFFFE) : "RF64" + test::Le32(0xFFFFFFFF));
+  }
+}
+
 TEST(PlanRepair, ARiffFilePast4GiBBecomesRf64WithADs64Chunk) {
   DiagnosisRec diagnosis;
   diagnosis.Form = "RIFF";
@@ -154,12 +171,48 @@ TEST(PlanRepair, ARiffFilePast4GiBBecomesRf64WithADs64Chunk) {
   EXPECT_EQ(plan.InsertAt, 12);
   EXPECT_EQ(plan.CopyLength, diagnosis.Length);
   // The copy's first 44 bytes, from a header whose sizes wrapped.
-  std::string head =
+  const std::string head =
       "RIFF" + test::Le32(0x24) + "WAVE" + std::string(24, 'f') + "data" + test::Le32(0x12345);
-  ApplyPatches(plan, 0, reinterpret_cast<unsigned char*>(head.data()), 12);
-  ApplyPatches(plan, 12, reinterpret_cast<unsigned char*>(head.data() + 12), head.size() - 12);
-  EXPECT_EQ(head, "RF64" + test::Le32(0xFFFFFFFF) + "WAVE" + std::string(24, 'f') + "data" +
-                      test::Le32(0xFFFFFFFF));
+  std::vector<unsigned char> bytes(head.begin(), head.end());
+  ApplyPatches(plan, 0, bytes.data(), 12);
+  ApplyPatches(plan, 12, bytes.data() + 12, bytes.size() - 12);
+  EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "RF64" + test::Le32(0xFFFFFFFF) + "WAVE" +
+                                                         std::string(24, 'f') + "data" +
+                                                         test::Le32(0xFFFFFFFF));
+}
+
+TEST(WriteCopy, PatchesAndTheInsertionAnywhereAndNeverOverAFile) {
+  std::string original;
+  for (int i = 0; i < 40; ++i) {
+    original.push_back(static_cast<char>('a' + i % 26));
+  }
+  const std::string from = test::WriteTempFile("copy_from.wav", original);
+  const std::string folder = test::TempPath("copy_to");
+  std::filesystem::remove_all(folder);
+  RepairPlan plan;
+  plan.Patches = {{2, "XY"}, {10, "PQRS"}, {38, "Z"}};
+  plan.Inserted = "123";
+  plan.CopyLength = 40;
+  ASSERT_EQ(WriteCopy(from, plan, folder + "/deep/copy.wav"), "");
+  EXPECT_EQ(test::ReadFile(folder + "/deep/copy.wav"),
+            "abXYefghijPQ123RSopqrstuvwxyzabcdefghijklZn");
+  EXPECT_EQ(WriteCopy(from, plan, folder + "/deep/copy.wav"),
+            folder + "/deep/copy.wav exists already and is kept");
+  // A copy whose bytes cannot all be flushed to the disk is not given its name.
+  Folders.FinishNew = [](FileHandle handle) {
+    FolderDefaults().FinishNew(handle);
+    return FsError::kDiskFull;
+  };
+  EXPECT_EQ(WriteCopy(from, plan, folder + "/full.wav"),
+            "the copy could not be written: the disk is full");
+  Folders = FolderDefaults();
+  std::vector<std::string> left;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+    left.push_back(entry.path().filename().string());
+  }
+  EXPECT_EQ(left, (std::vector<std::string>{"deep", "copy.wav"}));
+  EXPECT_EQ(test::ReadFile(from), original);
+  std::filesystem::remove_all(folder);
 }
 
 // ---- Whole runs of the executable ------------------------------------------------------------
@@ -262,6 +315,19 @@ TEST_F(CheckRun, ListsFromStandardInputAndFilesWithNulOrLineEnds) {
   Put("list", std::string("ok.wav\0a\nb.wav\0", 15));
   const auto nul = In(dir_, "$CHECK ok.wav -0 --files-from list | cut -f1,2");
   EXPECT_EQ(nul.Out, "ok\tok.wav\nok\tok.wav\nunreadable\ta\\x0ab.wav\n");
+  // More names than the window between the walk and the output holds, in their order, and a
+  // "name" longer than any path, which is passed over.
+  std::string many = std::string(40000, 'n') + "\n";
+  for (int i = 0; i < 300; ++i) {
+    many += i % 3 == 0 ? "ok.wav\n" : "absent" + std::to_string(i) + "\n";
+  }
+  Put("many", many);
+  const auto one = In(dir_, "$CHECK -j 1 --files-from many | cut -f1,2");
+  EXPECT_EQ(one.Out.substr(0, one.Out.find('\n')), "unreadable\t" + std::string(64, 'n') + "...");
+  EXPECT_EQ(std::count(one.Out.begin(), one.Out.end(), '\n'), 301);
+  EXPECT_NE(one.Out.find("ok\tok.wav\nunreadable\tabsent298\nunreadable\tabsent299\n"),
+            std::string::npos);
+  EXPECT_EQ(In(dir_, "$CHECK -j 2 --files-from many | cut -f1,2").Out, one.Out);
   const auto missing = Check("--files-from " + dir_ + "/none | cut -f1,3");
   EXPECT_EQ(missing.Out, "unreadable\tthe list could not be opened: no such file or folder\n");
 }
@@ -287,7 +353,11 @@ TEST_F(CheckRun, ATerminalGetsATableWithCountsAndProgressOnlyThere) {
   // The list's second name comes after more than a second, so that progress is drawn.
   const std::string slow = "(echo ok.wav; sleep 1.3; echo ok.wav) | $CHECK --files-from -";
   const auto terminal = In(dir_, "script -qec " + Quote(slow + " 2>&1 >/dev/null") + " /dev/null");
-  EXPECT_NE(terminal.Out.find("\r\x1B[K2 files"), std::string::npos) << terminal.Out;
+  // Two files in about 1.3 s: 1 a second, or 0 on a slow machine.
+  EXPECT_TRUE(terminal.Out.find("\r\x1B[K2 files, 1 a second") != std::string::npos ||
+              terminal.Out.find("\r\x1B[K2 files of 2, 1 a second") != std::string::npos ||
+              terminal.Out.find(" files, 0 a second") != std::string::npos)
+      << terminal.Out;
   EXPECT_EQ(terminal.Out.substr(terminal.Out.size() - 4), "\r\x1B[K");
   const auto piped = In(dir_, slow);
   EXPECT_EQ(piped.Err, "");

@@ -183,6 +183,49 @@ std::string RepairTarget(const std::string& folder, const std::string& path,
   return target;
 }
 
+std::string WriteCopy(const std::string& original, const RepairPlan& plan,
+                      const std::string& target) {
+  const std::size_t split = target.find_last_of(std::string("/") + Folders.Separator);
+  const std::string parent = split == std::string::npos ? "." : target.substr(0, split);
+  const std::string base = split == std::string::npos ? target : target.substr(split + 1);
+  const FsError made = Folders.MakeFolders(parent);
+  if (made != FsError::kNone) {
+    return "the folder " + parent + " could not be made: " + FsErrorText(made);
+  }
+  FileHandle copy = 0;
+  std::string temporary;
+  FsError created = FsError::kExists;
+  for (int attempt = 0; attempt < 100 && created == FsError::kExists; ++attempt) {
+    temporary = parent + Folders.Separator + "." + base + ".sondrax-" + std::to_string(attempt);
+    created = Folders.CreateNew(temporary, &copy);
+  }
+  if (created != FsError::kNone) {
+    return "no temporary file could be made in " + parent + ": " + FsErrorText(created);
+  }
+  FileHandle input = 0;
+  std::string failed = "the original could not be opened again";
+  if (Platform.OpenRead(original, &input) == 0) {
+    failed = CopyBytes(input, copy, plan);
+    Platform.Close(input);
+  }
+  const FsError finished = Folders.FinishNew(copy);
+  if (failed.empty() && finished != FsError::kNone) {
+    failed = "the copy could not be written: " + FsErrorText(finished);
+  }
+  if (failed.empty()) {
+    const FsError moved = Folders.MoveNoReplace(temporary, target);
+    if (moved == FsError::kExists) {
+      failed = target + " exists already and is kept";
+    } else if (moved != FsError::kNone) {
+      failed = "the copy could not be given its name: " + FsErrorText(moved);
+    }
+  }
+  if (!failed.empty()) {
+    Folders.Remove(temporary);
+  }
+  return failed;
+}
+
 RepairNote RepairCopy(const std::string& path, const DiagnosisRec& diagnosis,
                       const std::string& folder) {
   RepairNote note;
@@ -201,46 +244,8 @@ RepairNote RepairCopy(const std::string& path, const DiagnosisRec& diagnosis,
     note.Why = "the ds64 chunk cannot be found";
     return note;
   }
-  const std::size_t split = note.Copy.find_last_of(std::string("/") + Folders.Separator);
-  const std::string parent = split == std::string::npos ? "." : note.Copy.substr(0, split);
-  const std::string base = split == std::string::npos ? note.Copy : note.Copy.substr(split + 1);
-  const FsError made = Folders.MakeFolders(parent);
-  if (made != FsError::kNone) {
-    note.Why = "the folder " + parent + " could not be made: " + FsErrorText(made);
-    return note;
-  }
-  FileHandle copy = 0;
-  std::string temporary;
-  FsError created = FsError::kExists;
-  for (int attempt = 0; attempt < 100 && created == FsError::kExists; ++attempt) {
-    temporary = parent + Folders.Separator + "." + base + ".sondrax-" + std::to_string(attempt);
-    created = Folders.CreateNew(temporary, &copy);
-  }
-  if (created != FsError::kNone) {
-    note.Why = "no temporary file could be made in " + parent + ": " + FsErrorText(created);
-    return note;
-  }
-  FileHandle original = 0;
-  std::string failed = "the original could not be opened again";
-  if (Platform.OpenRead(path, &original) == 0) {
-    failed = CopyBytes(original, copy, plan);
-    Platform.Close(original);
-  }
-  const FsError finished = Folders.FinishNew(copy);
-  if (failed.empty() && finished != FsError::kNone) {
-    failed = "the copy could not be written: " + FsErrorText(finished);
-  }
-  if (failed.empty()) {
-    const FsError moved = Folders.MoveNoReplace(temporary, note.Copy);
-    if (moved == FsError::kExists) {
-      failed = note.Copy + " exists already and is kept";
-    } else if (moved != FsError::kNone) {
-      failed = "the copy could not be given its name: " + FsErrorText(moved);
-    }
-  }
-  if (!failed.empty()) {
-    Folders.Remove(temporary);
-    note.Why = failed;
+  note.Why = WriteCopy(path, plan, note.Copy);
+  if (!note.Why.empty()) {
     return note;
   }
   const DiagnosisRec check = Diagnose(note.Copy);

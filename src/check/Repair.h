@@ -51,6 +51,12 @@ void ApplyPatches(const RepairPlan& plan, std::int64_t offset, unsigned char* by
 std::string RepairTarget(const std::string& folder, const std::string& path,
                          const std::string& full_path, char separator);
 
+/// Writes the plan's copy of `original` to `target`: under a temporary name in the target's
+/// folder (made when missing), flushed, then moved to `target` only where nothing stands.
+/// Returns "" or why no copy was written; nothing of a failed copy is left behind.
+std::string WriteCopy(const std::string& original, const RepairPlan& plan,
+                      const std::string& target);
+
 /// Repairs `path` (judged `diagnosis`) into a copy under `folder`, for a file SizesOnlyFault
 /// accepts; says what became of it. Never opens the original for writing and never writes over
 /// an existing file.
