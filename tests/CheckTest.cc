@@ -380,6 +380,8 @@ TEST_F(CheckRun, RepairWritesSoundCopiesOnlyAndNeverTouchesTheOriginal) {
   Put("rf64.wav", "RF64" + test::Le32(0xFFFFFFFF) + "WAVE" + test::ChunkHeader("ds64", 28) +
                       std::string(28, '\0') + test::PcmFmtChunk() + test::ChunkHeader("data", 0) +
                       std::string(400, '\0'));
+  // A fault that is not about the sizes is never repaired.
+  Put("tail.wav", test::Riff(test::PcmFmtChunk() + test::PaddedChunk("data", "abcd")) + "junk");
   const std::string out = test::TempPath("check-out");
   std::filesystem::remove_all(out);
   std::filesystem::create_directories(out + "/sub");
@@ -396,7 +398,8 @@ TEST_F(CheckRun, RepairWritesSoundCopiesOnlyAndNeverTouchesTheOriginal) {
             "./sub/Streamed.WAVE\tstreamed: sizes never filled in; 0.0 s of samples to the end "
             "of the file; not repaired: O/sub/Streamed.WAVE exists already and is kept\n"
             "./sub/crash.bwf\tnever finalised: 0.0 s of samples follow the header; recoverable; "
-            "repaired copy: O/sub/crash.bwf\n");
+            "repaired copy: O/sub/crash.bwf\n"
+            "./tail.wav\t4 bytes after the RIFF body are not a chunk\n");
   EXPECT_EQ(test::ReadFile(crash), before);
   EXPECT_EQ(std::filesystem::last_write_time(crash), std::filesystem::file_time_type{});
   std::string repaired = before;
