@@ -365,11 +365,23 @@ TEST_F(CheckRun, ATerminalGetsATableWithCountsAndProgressOnlyThere) {
   const auto piped = In(dir_, slow);
   EXPECT_EQ(piped.Err, "");
   EXPECT_EQ(piped.Out.size(), 2 * piped.Out.find('\n') + 2);
-  const auto table = In(dir_, "script -qec \"$CHECK ok.wav pipe.wav\" /dev/null");
+  const auto table = In(dir_,
+                        "LC_ALL=C.UTF-8 script -qec \"$CHECK ok.wav pipe.wav Gr\xC3\xBC\xC3\x9F"
+                        "e.wav\" /dev/null");
   EXPECT_EQ(table.Out,
             "ok          ok.wav  a sound WAVE file: PCM 16-bit, 2 channels, 44,100 Hz, 0.05 s\r\n"
-            "unreadable  pipe.wav  a FIFO (named pipe), not a file\r\n\r\n"
-            "2 files: 1 ok, 0 warning, 0 problem, 0 not-wave, 1 unreadable\r\n");
+            "unreadable  pipe.wav  a FIFO (named pipe), not a file\r\n"
+            "unreadable  Gr\xC3\xBC\xC3\x9F"
+            "e.wav  the file could not be opened: no such file or folder\r\n\r\n"
+            "3 files: 1 ok, 0 warning, 0 problem, 0 not-wave, 2 unreadable\r\n");
+  // A terminal whose character set is not UTF-8 sees no byte above 0x7F.
+  EXPECT_EQ(
+      In(dir_,
+         "LC_ALL=C script -qec \"$CHECK Gr\xC3\xBC\xC3\x9F"
+         "e.wav\" /dev/null")
+          .Out,
+      "unreadable  Gr\\xc3\\xbc\\xc3\\x9fe.wav  the file could not be opened: no such file or "
+      "folder\r\n\r\n1 file: 0 ok, 0 warning, 0 problem, 0 not-wave, 1 unreadable\r\n");
 }
 
 TEST_F(CheckRun, RepairWritesSoundCopiesOnlyAndNeverTouchesTheOriginal) {
@@ -420,6 +432,10 @@ TEST_F(CheckRun, AnOutputThatFailsIsExitStatusTwo) {
             "sondrax-check: the output could not be written (error 112)\n");
   const auto closed = Check("--version >&-");
   EXPECT_EQ(closed.Code, 2);
+  // A reader that went away (`| head`) is no news: no message, and still status 2.
+  const auto left = Check("--version >/dev/null; { sleep 0.3; " + kCheck + " " + dir_ +
+                          "; echo \"status $?\" >&2; } | true");
+  EXPECT_EQ(left.Err, "status 2\n");
 }
 
 #endif  // _WIN32
