@@ -330,6 +330,8 @@ TEST_F(CheckRun, ListsFromStandardInputAndFilesWithNulOrLineEnds) {
   EXPECT_EQ(In(dir_, "$CHECK -j 2 --files-from many | cut -f1,2").Out, one.Out);
   const auto missing = Check("--files-from " + dir_ + "/none | cut -f1,3");
   EXPECT_EQ(missing.Out, "unreadable\tthe list could not be opened: no such file or folder\n");
+  EXPECT_EQ(Check("--files-from " + dir_ + " | cut -f1,3").Out,
+            "unreadable\tthe list could not be read to its end: it is a folder\n");
 }
 
 TEST_F(CheckRun, JsonLinesCarryThePathBeforeTheDiagnosis) {

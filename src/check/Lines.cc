@@ -118,6 +118,8 @@ std::string FsErrorText(FsError error) {
     return "a loop of symbolic links";
   case FsError::kNameTooLong:
     return "the name is too long";
+  case FsError::kIsFolder:
+    return "it is a folder";
   case FsError::kExists:
     return "it exists already";
   case FsError::kDiskFull:

@@ -25,6 +25,7 @@ enum class FsError {
   kAccessDenied,  // permission denied
   kLinkLoop,      // symbolic links that lead in a circle
   kNameTooLong,
+  kIsFolder,  // a folder where a file is read (a list)
   kExists,    // the target of a new file or a move exists already
   kDiskFull,  // no space left, or over a quota
   kReadOnly,  // a read-only file system

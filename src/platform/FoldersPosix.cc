@@ -28,6 +28,8 @@ FsError FromErrno(int error) {
     return FsError::kLinkLoop;
   case ENAMETOOLONG:
     return FsError::kNameTooLong;
+  case EISDIR:
+    return FsError::kIsFolder;
   case EEXIST:
     return FsError::kExists;
   case ENOSPC:
