@@ -1,10 +1,11 @@
 # What `cmake --install` puts where, and the packages CPack makes of it:
-#   Linux:   bin/sondrax, share/man/man1/sondrax.1.gz, and share/doc/sondrax/ with the copyright
+#   Linux:   bin/sondrax and bin/sondrax-check, share/man/man1/sondrax.1.gz and
+#            sondrax-check.1.gz, and share/doc/sondrax/ with the copyright
 #            file and the changelog; `cpack` makes a Debian package (sondrax_<version>_<arch>.deb)
 #            with lintian's overrides added (packaging/DebianExtras.cmake).
-#   Windows: sondrax.exe, sondrax.txt (the manual page as plain text) and LICENSE.txt side by
-#            side; `cpack` makes sondrax-<version>-win32.zip
-#            (sondrax-<version>-win64.zip from the 64-bit build).
+#   Windows: sondrax.exe, sondrax-check.exe, sondrax.txt and sondrax-check.txt (the manual
+#            pages as plain text) and LICENSE.txt side by side; `cpack` makes
+#            sondrax-<version>-win32.zip (sondrax-<version>-win64.zip from the 64-bit build).
 # Both packages are reproducible: with SOURCE_DATE_EPOCH set, cpack stamps every entry with it,
 # and the compiler writes source paths relative to the source folder (CMakeLists.txt), so two
 # folders give the same bytes (tools/package-check.sh).
@@ -13,42 +14,53 @@
 include(GNUInstallDirs)
 
 set(SONDRAX_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/sondrax.1)
-# The manual page is written by hand, its version included; a release that forgets to update it
-# stops here instead of shipping a page that names another version.
-file(STRINGS ${SONDRAX_MAN_PAGE} SONDRAX_MAN_TITLE REGEX "^\\.TH ")
-if(NOT SONDRAX_MAN_TITLE MATCHES "\"Sondrax ${PROJECT_VERSION}\"")
-  message(FATAL_ERROR "man/sondrax.1: the .TH line must name \"Sondrax ${PROJECT_VERSION}\", "
-                      "the project's version; it reads: ${SONDRAX_MAN_TITLE}")
-endif()
+set(SONDRAX_CHECK_MAN_PAGE ${PROJECT_SOURCE_DIR}/man/sondrax-check.1)
+# The manual pages are written by hand, their version included; a release that forgets to update
+# one stops here instead of shipping a page that names another version.
+foreach(page ${SONDRAX_MAN_PAGE} ${SONDRAX_CHECK_MAN_PAGE})
+  file(STRINGS ${page} SONDRAX_MAN_TITLE REGEX "^\\.TH ")
+  if(NOT SONDRAX_MAN_TITLE MATCHES "\"Sondrax ${PROJECT_VERSION}\"")
+    message(FATAL_ERROR "${page}: the .TH line must name \"Sondrax ${PROJECT_VERSION}\", "
+                        "the project's version; it reads: ${SONDRAX_MAN_TITLE}")
+  endif()
+endforeach()
 
 find_program(SONDRAX_GZIP gzip)
 find_program(SONDRAX_GROFF groff)
 
 if(WIN32)
-  install(TARGETS sondrax RUNTIME DESTINATION .)
+  install(TARGETS sondrax sondrax-check RUNTIME DESTINATION .)
   if(SONDRAX_GROFF)
-    # Windows has no man: the page goes along as text (UTF-8, without overstriking).
-    add_custom_command(
-      OUTPUT sondrax.txt COMMAND ${SONDRAX_GROFF} -man -Tutf8 -P-cbou ${SONDRAX_MAN_PAGE} >
-                                 sondrax.txt DEPENDS ${SONDRAX_MAN_PAGE}
-      COMMENT "Rendering the manual page as text")
-    add_custom_target(sondrax_manual_text ALL DEPENDS sondrax.txt)
-    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sondrax.txt DESTINATION .)
+    # Windows has no man: the pages go along as text (UTF-8, without overstriking).
+    foreach(name sondrax sondrax-check)
+      add_custom_command(
+        OUTPUT ${name}.txt
+        COMMAND ${SONDRAX_GROFF} -man -Tutf8 -P-cbou ${PROJECT_SOURCE_DIR}/man/${name}.1 >
+                ${name}.txt
+        DEPENDS ${PROJECT_SOURCE_DIR}/man/${name}.1
+        COMMENT "Rendering the manual page ${name}.1 as text")
+      add_custom_target(${name}_manual_text ALL DEPENDS ${name}.txt)
+      install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${name}.txt DESTINATION .)
+    endforeach()
   endif()
   install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION . RENAME LICENSE.txt)
 else()
-  install(TARGETS sondrax RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-  if(SONDRAX_GZIP)
-    # Manual pages are installed compressed (-n: no name or time stamp, so the bytes depend on
-    # the page alone); man reads them either way.
-    add_custom_command(
-      OUTPUT sondrax.1.gz COMMAND ${SONDRAX_GZIP} -9 -n -c ${SONDRAX_MAN_PAGE} > sondrax.1.gz
-      DEPENDS ${SONDRAX_MAN_PAGE} COMMENT "Compressing the manual page")
-    add_custom_target(sondrax_manual ALL DEPENDS sondrax.1.gz)
-    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/sondrax.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  else()
-    install(FILES ${SONDRAX_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  endif()
+  install(TARGETS sondrax sondrax-check RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  foreach(name sondrax sondrax-check)
+    if(SONDRAX_GZIP)
+      # Manual pages are installed compressed (-n: no name or time stamp, so the bytes depend
+      # on the page alone); man reads them either way.
+      add_custom_command(
+        OUTPUT ${name}.1.gz COMMAND ${SONDRAX_GZIP} -9 -n -c ${PROJECT_SOURCE_DIR}/man/${name}.1 >
+                                    ${name}.1.gz DEPENDS ${PROJECT_SOURCE_DIR}/man/${name}.1
+        COMMENT "Compressing the manual page ${name}.1")
+      add_custom_target(${name}_manual ALL DEPENDS ${name}.1.gz)
+      install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${name}.1.gz
+              DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    else()
+      install(FILES ${PROJECT_SOURCE_DIR}/man/${name}.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+    endif()
+  endforeach()
   # What Debian asks of every package: the copyright and licence in machine-readable form, and
   # the changelog, compressed as the manual page is. The changelog's newest entry names the
   # version, checked here as the manual page's is.
@@ -82,7 +94,11 @@ Sondrax walks the chunks of a WAVE file and writes a fixed-layout report:
 the RIFF header against the real file length, every field of the format
 chunk with a description of the codec, the chunks before the sample data,
 the data size with an estimated play time, and the items of every LIST/INFO
-chunk after the samples. It never writes to the file.")
+chunk after the samples. It never writes to the file.
+.
+sondrax-check judges many files and folders at once: one line a file with
+its verdict and reason, JSON Lines, an exit status for scripts, and repaired
+copies of files whose only fault is their size fields.")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGE_CHECKSUM SHA256)
 
@@ -119,7 +135,8 @@ include(CPack)
 if(SONDRAX_TESTS AND SONDRAX_GROFF)
   foreach(device utf8 ascii)
     add_test(NAME ManPage.RendersWithoutWarnings.${device}
-             COMMAND ${SONDRAX_GROFF} -man -T${device} -ww -z ${SONDRAX_MAN_PAGE})
+             COMMAND ${SONDRAX_GROFF} -man -T${device} -ww -z ${SONDRAX_MAN_PAGE}
+                     ${SONDRAX_CHECK_MAN_PAGE})
     set_tests_properties(ManPage.RendersWithoutWarnings.${device}
                          PROPERTIES FAIL_REGULAR_EXPRESSION "warning|error|can't" LABELS docs)
   endforeach()

@@ -37,8 +37,8 @@ declare -A packages=(
   # The build's tests are configured with the build, so GoogleTest belongs to it.
   [build]="cmake ninja-build g++ libgtest-dev googletest"
   # The Linux suite: tmux and script (bsdutils) for the tests on a real terminal, groff for the
-  # tests of the manual page.
-  [linux]="tmux bsdutils groff-base"
+  # tests of the manual page, GNU parallel for sondrax-check's recipe of the README.
+  [linux]="tmux bsdutils groff-base parallel"
   # clang-tidy reads a compilation database of Clang's; the Windows sources are checked with
   # the MinGW-w64 headers. The JavaScript's linter and formatter comes from npm (into
   # tests/web/, at the version its lock file names).
