@@ -265,9 +265,9 @@ TEST_F(CheckRun, EveryKindOfFileHasItsLineInTheWalksOrder) {
       "ok\tD/ok.wav\ta sound WAVE file: PCM 16-bit, 2 channels, 44,100 Hz, 0.05 s\n"
       "not-wave\tD/picture.rf64\tnot a WAVE file: it looks like a PNG image\n"
       "unreadable\tD/pipe.wav\ta FIFO (named pipe), not a file\n"
-      "warning\tD/sub/Streamed.WAVE\tstreamed: sizes never filled in; 0.0 s of samples to the "
+      "warning\tD/sub/Streamed.WAVE\tstreamed: sizes never filled in; 0.05 s of samples to the "
       "end of the file\n"
-      "problem\tD/sub/crash.bwf\tnever finalised: 0.0 s of samples follow the header; "
+      "problem\tD/sub/crash.bwf\tnever finalised: 0.05 s of samples follow the header; "
       "recoverable\n";
   for (const char* jobs : {"1", "2"}) {
     const auto result =
@@ -307,9 +307,9 @@ TEST_F(CheckRun, ListsFromStandardInputAndFilesWithNulOrLineEnds) {
   EXPECT_EQ(lines.Out,
             "ok\tok.wav\ta sound WAVE file: PCM 16-bit, 2 channels, 44,100 Hz, 0.05 s\n"
             "unreadable\tabsent.wav\tthe file could not be opened: no such file or folder\n"
-            "warning\tsub/Streamed.WAVE\tstreamed: sizes never filled in; 0.0 s of samples to "
+            "warning\tsub/Streamed.WAVE\tstreamed: sizes never filled in; 0.05 s of samples to "
             "the end of the file\n"
-            "problem\tsub/crash.bwf\tnever finalised: 0.0 s of samples follow the header; "
+            "problem\tsub/crash.bwf\tnever finalised: 0.05 s of samples follow the header; "
             "recoverable\n");
   EXPECT_EQ(lines.Code, 1);
   Put("list", std::string("ok.wav\0a\nb.wav\0", 15));
@@ -407,11 +407,11 @@ TEST_F(CheckRun, RepairWritesSoundCopiesOnlyAndNeverTouchesTheOriginal) {
             "./ok.wav\ta sound WAVE file: PCM 16-bit, 2 channels, 44,100 Hz, 0.05 s\n"
             "./picture.rf64\tnot a WAVE file: it looks like a PNG image\n"
             "./pipe.wav\ta FIFO (named pipe), not a file\n"
-            "./rf64.wav\tnever finalised: 0.0 s of samples follow the header; recoverable; "
+            "./rf64.wav\tnever finalised: 400 bytes of samples follow the header; recoverable; "
             "repaired copy: O/rf64.wav\n"
-            "./sub/Streamed.WAVE\tstreamed: sizes never filled in; 0.0 s of samples to the end "
+            "./sub/Streamed.WAVE\tstreamed: sizes never filled in; 0.05 s of samples to the end "
             "of the file; not repaired: O/sub/Streamed.WAVE exists already and is kept\n"
-            "./sub/crash.bwf\tnever finalised: 0.0 s of samples follow the header; recoverable; "
+            "./sub/crash.bwf\tnever finalised: 0.05 s of samples follow the header; recoverable; "
             "repaired copy: O/sub/crash.bwf\n"
             "./tail.wav\t4 bytes after the RIFF body are not a chunk\n");
   EXPECT_EQ(test::ReadFile(crash), before);
