@@ -39,14 +39,14 @@ done
 find "$work" -name '*.wav' | sort >"$work/names"
 head -n 200 "$work/names" >"$work/names200"
 head -n 2000 "$work/names" >"$work/names2000"
-cat $(cat "$work/names2000") >/dev/null  # warm the cache
+xargs cat <"$work/names2000" >/dev/null  # warm the cache
 find "$work" -name '*.wav' -print0 | xargs -0 cat >/dev/null
 
 # Runs the command line "$@" `rounds` times, output discarded; prints the median seconds and
 # the largest peak resident set size (KiB) of the runs.
 measure() {
-  local times=() start end round peak rss=0
-  for round in $(seq 1 "$rounds"); do
+  local times=() start end peak rss=0
+  for _ in $(seq 1 "$rounds"); do
     start=$EPOCHREALTIME
     /usr/bin/time -f %M -o "$work/rss" "$@" >/dev/null 2>&1 || true
     end=$EPOCHREALTIME

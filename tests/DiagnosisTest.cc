@@ -160,6 +160,12 @@ TEST(Diagnosis, VerdictsCodesAndReasons) {
        "the byte rate is 0; the play time is from the fact chunk's sample count"},
       {"RF64 without ds64", "RF64" + Le32(0xFFFFFFFF) + "WAVE" + test::PaddedChunk("fmt ", kFmt),
        "problem", "no-ds64", ""},
+      {"RF64 with a chunk of an id that is not text running past the end",
+       "RF64" + Le32(0xFFFFFFFF) + "WAVE" + test::PaddedChunk("ds64", std::string(28, '\0')) +
+           ChunkHeader("\xFF\xFF\xFF\xFF", 0xFFFFFFFF),
+       "problem", "cut-header odd-id rf64",
+       "cut off inside the \"\\xFF\\xFF\\xFF\\xFF\" chunk at byte 48: the file ends 4,294,967,295 "
+       "bytes short of its end"},
       {"RF64 cut inside ds64", "RF64" + Le32(0xFFFFFFFF) + "WAVE" + ChunkHeader("ds64", 28) + "abc",
        "problem", "cut-header", ""},
       {"RF64 with a chunk sized by the ds64 table",
@@ -225,7 +231,7 @@ TEST(Diagnosis, PlayTimeFromTheConsistentFields) {
   EXPECT_EQ(Judge(WavBuilder()
                       .Chunk("fmt ", FmtBody(0x11, 1, 8000, 4055, 256, 4))
                       .Chunk("fact", Le32(16000))
-                      .Chunk("data", std::string(4055 * 3, '\x01'))
+                      .Chunk("data", std::string(std::size_t{4055} * 3, '\x01'))
                       .Bytes())
                 .Diagnosis.PresentMicros,
             3000000);

@@ -232,7 +232,18 @@ void JudgeWalkEnd(WalkRec& walk) {
   const std::int64_t data = diagnosis.Data.Offset;
   switch (walk.End) {
   case WalkEnd::kPastEnd: {
-    const std::string id(walk.PastEndId, 4);
+    // The id as text: a chunk walked past by its size may have one that is not.
+    std::string id;
+    for (const char c : walk.PastEndId) {
+      static constexpr char kDigits[] = "0123456789ABCDEF";
+      const auto byte = static_cast<unsigned char>(c);
+      if (byte >= 0x20 && byte < 0x7F) {
+        id.push_back(c);
+      } else {
+        id.append("\\x").push_back(kDigits[byte >> 4]);
+        id.push_back(kDigits[byte & 15]);
+      }
+    }
     if (walk.PastEndOffset == data) {
       return;  // the samples' own finding says how much of them is there
     }
