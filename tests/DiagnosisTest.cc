@@ -202,22 +202,6 @@ TEST(Diagnosis, VerdictsCodesAndReasons) {
   }
 }
 
-TEST(Diagnosis, KeyNumbersOfACutOffTake) {
-  const std::string bytes = WavBuilder()
-                                .RawSize(10036)
-                                .Chunk("fmt ", kFmt)
-                                .ChunkSized("data", 10000, kSamples.substr(0, 5671))
-                                .Bytes();
-  const DiagnosisRec diagnosis = Judge(bytes).Diagnosis;
-  EXPECT_EQ(diagnosis.Data.Offset, 36);
-  EXPECT_EQ(diagnosis.Data.Declared, 10000u);
-  EXPECT_EQ(diagnosis.Data.Present, 5671);
-  EXPECT_EQ(diagnosis.DeclaredMicros, 10000000);
-  EXPECT_EQ(diagnosis.PresentMicros, 5671000);
-  // The parts add up as shown, each rounded once.
-  EXPECT_EQ(diagnosis.Reason, "cut off: 5.67 s of 10.00 s present (4.33 s missing)");
-}
-
 TEST(Diagnosis, PlayTimeFromTheConsistentFields) {
   // 16-bit stereo at 1,000 Hz whose block align says 2: the byte rate agrees with 4.
   const DiagnosisRec diagnosis = Judge(WavBuilder()

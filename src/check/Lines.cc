@@ -12,32 +12,6 @@ namespace {
 
 constexpr char kHex[] = "0123456789abcdef";
 
-// The length of the valid UTF-8 sequence that starts at text[at], or 0 when none does.
-std::size_t SequenceLength(std::string_view text, std::size_t at) {
-  const auto byte = static_cast<unsigned char>(text[at]);
-  if (byte < 0x80) {
-    return 1;
-  }
-  const std::size_t length = byte >= 0xC2 && byte < 0xE0   ? 2
-                             : byte >= 0xE0 && byte < 0xF0 ? 3
-                             : byte >= 0xF0 && byte < 0xF5 ? 4
-                                                           : 0;
-  if (length == 0 || at + length > text.size()) {
-    return 0;
-  }
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) {
-      return 0;
-    }
-  }
-  const auto second = static_cast<unsigned char>(text[at + 1]);
-  if ((byte == 0xE0 && second < 0xA0) || (byte == 0xED && second >= 0xA0) ||
-      (byte == 0xF0 && second < 0x90) || (byte == 0xF4 && second >= 0x90)) {
-    return 0;  // overlong, a surrogate, or past U+10FFFF
-  }
-  return length;
-}
-
 // U+0080 to U+009F: the C1 controls, 0xC2 0x80 to 0xC2 0x9F in UTF-8.
 bool IsC1(std::string_view text, std::size_t at) {
   return static_cast<unsigned char>(text[at]) == 0xC2 &&
@@ -50,7 +24,7 @@ std::size_t KeptLength(std::string_view text, std::size_t at, bool ascii_only) {
   if (byte < 0x20 || byte == 0x7F) {
     return 0;
   }
-  const std::size_t length = SequenceLength(text, at);
+  const std::size_t length = Utf8SequenceLength(text, at);
   if (length == 0 || (length > 1 && ascii_only) || (length == 2 && IsC1(text, at))) {
     return 0;
   }
@@ -95,7 +69,7 @@ constexpr const char* kVerdicts[] = {"ok", "warning", "problem", "not-wave", "un
 
 bool IsUtf8(std::string_view text) {
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = SequenceLength(text, i);
+    const std::size_t length = Utf8SequenceLength(text, i);
     if (length == 0) {
       return false;
     }
@@ -202,21 +176,10 @@ std::string JsonLine(std::string_view path, const DiagnosisRec& diagnosis, const
       }
     }
   }
-  // The diagnosis's own object, whose keys follow; its strings are escaped again for the C1
-  // controls, which its own escape lets through as UTF-8.
+  // The diagnosis's own object, whose keys follow.
   const std::string own = DiagnosisJson(diagnosis);
   json.push_back(',');
-  for (std::size_t i = 1; i < own.size(); ++i) {
-    if (i + 1 < own.size() && IsC1(own, i)) {
-      json.append("\\u00");
-      const auto code = static_cast<unsigned char>(own[i + 1]);
-      json.push_back(kHex[code >> 4]);
-      json.push_back(kHex[code & 15]);
-      ++i;
-    } else {
-      json.push_back(own[i]);
-    }
-  }
+  json.append(own, 1);
   json.push_back('\n');
   return json;
 }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace sondrax {
@@ -121,6 +122,10 @@ std::string FormatName(const DiagFormatRec& format);
 
 /// `micros` as seconds with `decimals` (1 or 2) decimals, rounded half up: "5.67".
 std::string SecondsText(std::int64_t micros, int decimals);
+
+/// The length of the valid UTF-8 sequence that starts at text[at] (at < size), or 0 when none
+/// does (a stray byte, an overlong form, a surrogate, past U+10FFFF).
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at);
 
 /// floor(a * b / c) without overflow, for c > 0; the largest int64 when it does not fit.
 std::int64_t MulDiv(std::uint64_t a, std::uint64_t b, std::uint64_t c);

@@ -181,17 +181,7 @@ void AppendChunks(const DiagnosisRec& diagnosis, std::string* json) {
     json->push_back('{');
     // An id's bytes as the characters U+0000 to U+00FF: most are text, a few writers' are not.
     AppendKey("id", json);
-    std::string id;
-    for (const char c : chunk.Id) {
-      const auto byte = static_cast<unsigned char>(c);
-      if (byte < 0x80) {
-        id.push_back(c);
-      } else {
-        id.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-        id.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
-      }
-    }
-    AppendString(id, json);
+    AppendString(Latin1Text(std::string_view(chunk.Id, 4)), json);
     AppendNumber("offset", chunk.Offset, json);
     AppendUnsigned("size", chunk.Size, json);
     AppendNumber("present", chunk.Present, json);

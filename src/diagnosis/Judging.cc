@@ -232,18 +232,8 @@ void JudgeWalkEnd(WalkRec& walk) {
   const std::int64_t data = diagnosis.Data.Offset;
   switch (walk.End) {
   case WalkEnd::kPastEnd: {
-    // The id as text: a chunk walked past by its size may have one that is not.
-    std::string id;
-    for (const char c : walk.PastEndId) {
-      static constexpr char kDigits[] = "0123456789ABCDEF";
-      const auto byte = static_cast<unsigned char>(c);
-      if (byte >= 0x20 && byte < 0x7F) {
-        id.push_back(c);
-      } else {
-        id.append("\\x").push_back(kDigits[byte >> 4]);
-        id.push_back(kDigits[byte & 15]);
-      }
-    }
+    // A chunk walked past by its size may have an id that is not text.
+    const std::string id = IdShown(walk.PastEndId);
     if (walk.PastEndOffset == data) {
       return;  // the samples' own finding says how much of them is there
     }
@@ -343,6 +333,59 @@ std::string Grouped(std::int64_t value) {
     digits.push_back('-');
   }
   return {digits.rbegin(), digits.rend()};
+}
+
+std::string IdShown(const void* id) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  std::string shown;
+  for (const unsigned char byte : std::string_view(static_cast<const char*>(id), 4)) {
+    if (byte >= 0x20 && byte < 0x7F) {
+      shown.push_back(static_cast<char>(byte));
+    } else {
+      shown.append("\\x").push_back(kDigits[byte >> 4]);
+      shown.push_back(kDigits[byte & 15]);
+    }
+  }
+  return shown;
+}
+
+std::string Latin1Text(std::string_view bytes) {
+  std::string text;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      text.push_back(c);
+    } else {
+      text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
+      text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+    }
+  }
+  return text;
+}
+
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) {
+  const auto byte = static_cast<unsigned char>(text[at]);
+  if (byte < 0x80) {
+    return 1;
+  }
+  const std::size_t length = byte >= 0xC2 && byte < 0xE0   ? 2
+                             : byte >= 0xE0 && byte < 0xF0 ? 3
+                             : byte >= 0xF0 && byte < 0xF5 ? 4
+                                                           : 0;
+  if (length == 0 || at + length > text.size()) {
+    return 0;
+  }
+  for (std::size_t k = 1; k < length; ++k) {
+    if ((static_cast<unsigned char>(text[at + k]) & 0xC0) != 0x80) {
+      return 0;
+    }
+  }
+  const auto second = static_cast<unsigned char>(text[at + 1]);
+  if ((byte == 0xE0 && second < 0xA0) || (byte == 0xED && second >= 0xA0) ||
+      (byte == 0xF0 && second < 0x90) || (byte == 0xF4 && second >= 0x90)) {
+    return 0;  // overlong, a surrogate, or past U+10FFFF
+  }
+  return length;
 }
 
 void Judge(WalkRec& walk) {

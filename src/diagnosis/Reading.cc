@@ -88,33 +88,6 @@ DiagnosisRec& Diag(WalkState& state) { return *state.Walk.Diagnosis; }
 
 // ---- Texts of tags --------------------------------------------------------------------------
 
-bool ValidUtf8(const std::string& text) {
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto byte = static_cast<unsigned char>(text[i]);
-    const std::size_t length = byte < 0x80                   ? 1
-                               : byte >= 0xF0 && byte < 0xF5 ? 4
-                               : byte >= 0xE0                ? 3
-                               : byte >= 0xC2 && byte < 0xE0 ? 2
-                                                             : 0;
-    if (length == 0 || i + length > text.size()) {
-      return false;
-    }
-    for (std::size_t k = 1; k < length; ++k) {
-      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) {
-        return false;
-      }
-    }
-    const auto second = static_cast<unsigned char>(text[i + 1 < text.size() ? i + 1 : i]);
-    if ((byte == 0xE0 && second < 0xA0) || (byte == 0xED && second >= 0xA0) ||
-        (byte == 0xF0 && second < 0x90) || (byte == 0xF4 && second >= 0x90)) {
-      return false;  // overlong, a surrogate, or past U+10FFFF
-    }
-    i += length;
-  }
-  return true;
-}
-
 // A tag's bytes as UTF-8 text: up to the first zero byte, without trailing blanks. Tags are
 // written in UTF-8 by today's tools and in an 8-bit code page by older ones; bytes that are not
 // UTF-8 are taken as Latin-1.
@@ -123,20 +96,14 @@ std::string TagText(const unsigned char* bytes, std::size_t count) {
   while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\r' || raw.back() == '\n')) {
     raw.pop_back();
   }
-  if (ValidUtf8(raw)) {
-    return raw;
-  }
-  std::string text;
-  for (const char c : raw) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x80) {
-      text.push_back(c);
-    } else {
-      text.push_back(static_cast<char>(0xC0 | (byte >> 6)));
-      text.push_back(static_cast<char>(0x80 | (byte & 0x3F)));
+  for (std::size_t i = 0; i < raw.size();) {
+    const std::size_t length = Utf8SequenceLength(raw, i);
+    if (length == 0) {
+      return Latin1Text(raw);
     }
+    i += length;
   }
-  return text;
+  return raw;
 }
 
 const char* InfoName(const std::string& id) {
@@ -564,16 +531,7 @@ std::string LookAlike(const unsigned char* head, std::size_t count) {
                        : form == "WEBP" ? " (an image)"
                        : form == "RMID" ? " (MIDI)"
                                         : "";
-    std::string shown;
-    for (std::size_t i = 8; i < 12; ++i) {
-      static constexpr char kDigits[] = "0123456789ABCDEF";
-      if (head[i] >= 0x20 && head[i] < 0x7F) {
-        shown.push_back(static_cast<char>(head[i]));
-      } else {
-        shown += std::string("\\x") + kDigits[head[i] >> 4] + kDigits[head[i] & 15];
-      }
-    }
-    return "not a WAVE file: a RIFF file of the form \"" + shown + "\"" + what;
+    return "not a WAVE file: a RIFF file of the form \"" + IdShown(head + 8) + "\"" + what;
   }
   static constexpr const char* kStarts[][2] = {
       {"ID3", "an MP3 file"},

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "diagnosis/Diagnosis.h"
 
@@ -40,6 +41,12 @@ void Note(DiagnosisRec& diagnosis, const char* code, Severity level, std::int64_
 
 /// A count with its thousands grouped: "764,044".
 std::string Grouped(std::int64_t value);
+
+/// A chunk id's four bytes as text: printable ASCII as it is, any other byte as "\\xNN".
+std::string IdShown(const void* id);
+
+/// Bytes taken as Latin-1 (the characters U+0000 to U+00FF), as UTF-8.
+std::string Latin1Text(std::string_view bytes);
 
 /// The judgement after the walk: the findings about the sizes, the format and the play time.
 void Judge(WalkRec& walk);
