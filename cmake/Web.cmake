@@ -1,6 +1,6 @@
-# The WebAssembly build and the page (emcmake cmake -S . -B build-web): the core of the program
-# as one JavaScript file with the WebAssembly module inside, and the page's own files from web/
-# beside it in site/, ready to be served as they are.
+# The WebAssembly build (emcmake cmake --preset web): the core of the program as one ES module
+# with the WebAssembly code inside, the npm package's, and the page: its own files from web/
+# beside the package's host and that module in site/, ready to be served as they are.
 
 # Linking runs emscripten's JavaScript optimiser under node, which needs the acorn modules
 # Debian installs in /usr/share/nodejs; node does not look there by itself.
@@ -10,87 +10,74 @@ if(EXISTS /usr/share/nodejs/acorn AND NOT "$ENV{NODE_PATH}" MATCHES "/usr/share/
 endif()
 
 set(SONDRAX_SITE ${CMAKE_BINARY_DIR}/site)
+find_program(SONDRAX_NODE node REQUIRED)
 
+# The program as one ES module, npm/sondrax-core.js, for the npm package (npm/ is the package,
+# run and tested from the source tree), the page's worker and the tests alike: emscripten's
+# glue with the WebAssembly code gzipped inside it (cmake/embed-wasm.mjs). It is built into the
+# source tree because the package is; git ignores it. No file system: the platform layer reads
+# and writes through the host, npm/run.js. Asyncify lets a read the host answers with a promise
+# (a Blob in a browser) suspend the run until the bytes come. Node takes the browsers' code
+# path, which needs nothing of node's.
 add_executable(sondrax_web src/WebMain.cc)
 target_link_libraries(sondrax_web PRIVATE sondrax_core)
-set_target_properties(sondrax_web PROPERTIES OUTPUT_NAME sondrax RUNTIME_OUTPUT_DIRECTORY
-                                                                 ${SONDRAX_SITE})
-# One file, compiled synchronously: the page's worker loads it with importScripts, and node
-# loads it with require for the tests, both without fetching anything more. No file system:
-# the platform layer reads from the page's File and hands the output bytes to the page.
+set_target_properties(sondrax_web PROPERTIES OUTPUT_NAME sondrax-glue RUNTIME_OUTPUT_DIRECTORY
+                                                                      ${CMAKE_BINARY_DIR}/core)
 target_link_options(
   sondrax_web
   PRIVATE
   -sMODULARIZE=1
+  -sEXPORT_ES6=1
   -sEXPORT_NAME=SondraxModule
-  -sSINGLE_FILE=1
-  -sWASM_ASYNC_COMPILATION=0
-  -sENVIRONMENT=worker,node
+  -sENVIRONMENT=web,worker
   -sFILESYSTEM=0
+  -sASYNCIFY=1
+  -sASYNCIFY_IMPORTS=HostRead
   -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord,_SondraxDiagnosis
   -sEXPORTED_RUNTIME_METHODS=ccall)
+set(SONDRAX_CORE_MODULE ${PROJECT_SOURCE_DIR}/npm/sondrax-core.js)
+add_custom_command(
+  OUTPUT ${SONDRAX_CORE_MODULE}
+  COMMAND ${SONDRAX_NODE} ${PROJECT_SOURCE_DIR}/cmake/embed-wasm.mjs $<TARGET_FILE:sondrax_web>
+          ${CMAKE_BINARY_DIR}/core/sondrax-glue.wasm ${SONDRAX_CORE_MODULE}
+  DEPENDS sondrax_web ${PROJECT_SOURCE_DIR}/cmake/embed-wasm.mjs)
+# The package carries the project's licence; npm takes it from the package's folder.
+add_custom_command(
+  OUTPUT ${PROJECT_SOURCE_DIR}/npm/LICENSE
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/LICENSE ${PROJECT_SOURCE_DIR}/npm/LICENSE
+  DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
+add_custom_target(sondrax_npm ALL DEPENDS ${SONDRAX_CORE_MODULE} ${PROJECT_SOURCE_DIR}/npm/LICENSE)
 
-# The npm package (tools/npm-pack.sh configures build-npm/ with SONDRAX_NPM=ON): the same program
-# as an ES module for node and browsers, beside the package's own files from npm/, in
-# npm/package/. Unlike the page's worker, a browser's main thread may not compile a module of
-# this size synchronously, so it compiles asynchronously; and node, whose ES modules have no
-# require, takes the browsers' code path, which needs nothing of node's.
-option(SONDRAX_NPM "Build the npm package's files in npm/package/" OFF)
-if(SONDRAX_NPM)
-  set(SONDRAX_NPM_DIR ${CMAKE_BINARY_DIR}/npm/package)
-  add_executable(sondrax_npm_core src/WebMain.cc)
-  target_link_libraries(sondrax_npm_core PRIVATE sondrax_core)
-  set_target_properties(sondrax_npm_core PROPERTIES OUTPUT_NAME sondrax-umd RUNTIME_OUTPUT_DIRECTORY
-                                                                            ${CMAKE_BINARY_DIR}/npm)
-  target_link_options(
-    sondrax_npm_core
-    PRIVATE
-    -sMODULARIZE=1
-    -sEXPORT_NAME=SondraxModule
-    -sSINGLE_FILE=1
-    -sENVIRONMENT=web,worker
-    -sFILESYSTEM=0
-    -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord,_SondraxDiagnosis
-    -sEXPORTED_RUNTIME_METHODS=ccall)
-  add_custom_command(
-    OUTPUT ${SONDRAX_NPM_DIR}/sondrax-core.js
-    COMMAND
-      ${CMAKE_COMMAND} -DINPUT=$<TARGET_FILE:sondrax_npm_core>
-      -DOUTPUT=${SONDRAX_NPM_DIR}/sondrax-core.js -P ${PROJECT_SOURCE_DIR}/cmake/EsModule.cmake
-    DEPENDS sondrax_npm_core ${PROJECT_SOURCE_DIR}/cmake/EsModule.cmake)
-  configure_file(${PROJECT_SOURCE_DIR}/npm/package.json.in ${SONDRAX_NPM_DIR}/package.json @ONLY)
-  set(SONDRAX_NPM_OUTPUTS ${SONDRAX_NPM_DIR}/sondrax-core.js)
-  foreach(npm_file npm/index.js npm/index.d.ts npm/run.js npm/node-input.js npm/cli.js
-                   npm/README.md web/record.js LICENSE)
-    get_filename_component(npm_name ${npm_file} NAME)
-    add_custom_command(
-      OUTPUT ${SONDRAX_NPM_DIR}/${npm_name}
-      COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${npm_file}
-              ${SONDRAX_NPM_DIR}/${npm_name} DEPENDS ${PROJECT_SOURCE_DIR}/${npm_file})
-    list(APPEND SONDRAX_NPM_OUTPUTS ${SONDRAX_NPM_DIR}/${npm_name})
-  endforeach()
-  add_custom_target(sondrax_npm ALL DEPENDS ${SONDRAX_NPM_OUTPUTS})
+# The package's version is the project's.
+file(READ ${PROJECT_SOURCE_DIR}/npm/package.json SONDRAX_NPM_JSON)
+string(JSON SONDRAX_NPM_VERSION GET "${SONDRAX_NPM_JSON}" version)
+if(NOT SONDRAX_NPM_VERSION STREQUAL PROJECT_VERSION)
+  message(FATAL_ERROR "npm/package.json says version ${SONDRAX_NPM_VERSION}, "
+                      "the project ${PROJECT_VERSION}")
 endif()
 
 # The example report one click away is the program's own example file.
 set(SONDRAX_PAGE_FILES
-    index.html
-    style.css
-    boot.js
-    app.js
-    record.js
-    map.js
-    report-text.js
-    worker.js
-    sw.js
-    ../examples/example.wav)
+    web/index.html
+    web/style.css
+    web/boot.js
+    web/app.js
+    web/map.js
+    web/report-text.js
+    web/worker.js
+    web/sw.js
+    examples/example.wav
+    npm/run.js
+    npm/inputs.js
+    npm/record.js
+    npm/sondrax-core.js)
 set(SONDRAX_PAGE_OUTPUTS)
 foreach(page_file IN LISTS SONDRAX_PAGE_FILES)
   get_filename_component(site_file ${page_file} NAME)
   add_custom_command(
     OUTPUT ${SONDRAX_SITE}/${site_file}
-    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/web/${page_file}
-            ${SONDRAX_SITE}/${site_file} DEPENDS ${PROJECT_SOURCE_DIR}/web/${page_file})
+    COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/${page_file} ${SONDRAX_SITE}/${site_file}
+    DEPENDS ${PROJECT_SOURCE_DIR}/${page_file})
   list(APPEND SONDRAX_PAGE_OUTPUTS ${SONDRAX_SITE}/${site_file})
 endforeach()
 add_custom_target(sondrax_page ALL DEPENDS ${SONDRAX_PAGE_OUTPUTS})
@@ -101,7 +88,6 @@ add_custom_target(sondrax_page ALL DEPENDS ${SONDRAX_PAGE_OUTPUTS})
 if(SONDRAX_TESTS)
   set(SONDRAX_NATIVE_PROGRAM ${PROJECT_SOURCE_DIR}/build/sondrax
       CACHE FILEPATH "The native sondrax whose output the module and the page must reproduce")
-  find_program(SONDRAX_NODE node REQUIRED)
   enable_testing()
   foreach(web_test core page)
     add_test(NAME web_${web_test} COMMAND ${SONDRAX_NODE} --test

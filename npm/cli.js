@@ -8,7 +8,7 @@ import { resolve } from "node:path";
 import { isatty } from "node:tty";
 
 import { FileInput, programError } from "./node-input.js";
-import { program, runOnce } from "./run.js";
+import { runReport } from "./run.js";
 
 // Only the first argument counts; none, or an empty one, gives the syntax text.
 const [argument = ""] = process.argv.slice(2);
@@ -49,12 +49,12 @@ function write(fd, bytes) {
 const name = argument === "" ? "" : resolve(argument);
 const input = new FileInput({ keep: false });
 try {
-  process.exitCode = runOnce(await program(), name, false, {
+  ({ exitCode: process.exitCode } = await runReport(name, false, {
     input,
     write,
     streamKind,
     charset: charset(),
-  });
+  }));
 } finally {
   input.close();
 }

@@ -1,51 +1,95 @@
-// The program's WebAssembly module, one instance for the whole process, and runs on it one at a
-// time. A run's host says where its input comes from and where its output goes; the module asks
-// it through the functions below (see PlatformWeb.cc), which pass each call to the run's host.
-import { readRecord } from "./record.js";
-import SondraxModule from "./sondrax-core.js";
+// The program's WebAssembly module, one instance for the whole process (or page worker), and
+// runs on it one at a time. This is the one host of the module: the package under node and in
+// browsers, the page's worker and the tests all run it through here.
+//
+// A run's host says where its input comes from and where its output goes; the module asks it
+// through the functions below (see PlatformWeb.cc), which pass each call to the run's host:
+//   input.open(name) -> 1        input.size() -> the length in bytes
+//   input.read(start, count) -> a Uint8Array of up to `count` bytes, or a promise of one
+//   write(stream, bytes)         streamKind(stream) -> 0 file or pipe, 1 device, 2 terminal
+//   charset                      "utf-8" when a terminal shows UTF-8
+// A read that answers with a promise suspends the run until it settles, so a Blob is read by
+// the slices the program asks for, as it asks for them.
+import SondraxModule, { wasmGzip } from "./sondrax-core.js";
 
 let host = null; // the host of the run in progress
 let loading = null;
+let queue = Promise.resolve();
+
+// The module's code travels gzipped inside sondrax-core.js, a third of its size, so that
+// one file of JavaScript holds the whole program for any bundler.
+async function wasmBinary() {
+  const packed = Uint8Array.from(atob(wasmGzip), (c) => c.charCodeAt(0));
+  const stream = new Blob([packed]).stream().pipeThrough(new DecompressionStream("gzip"));
+  return new Uint8Array(await new Response(stream).arrayBuffer());
+}
 
 /** The module, compiled on first use. */
 export function program() {
-  loading ??= SondraxModule({
-    openInput: (name) => host.input.open(name),
-    inputSize: () => host.input.size(),
-    readInput: (_id, start, count) => host.input.read(start, count),
-    closeInput: () => {},
-    writeOutput: (stream, bytes) => host.write(stream, bytes),
-    streamKind: (stream) => (host.streamKind ? host.streamKind(stream) : 0),
-    terminalCharset: () => host.charset ?? "other",
-  });
+  loading ??= wasmBinary().then((binary) =>
+    SondraxModule({
+      wasmBinary: binary,
+      openInput: (name) => host.input.open(name),
+      inputSize: () => host.input.size(),
+      readInput: (_id, start, count) => host.input.read(start, count),
+      closeInput: () => {},
+      writeOutput: (stream, bytes) => host.write(stream, bytes),
+      streamKind: (stream) => (host.streamKind ? host.streamKind(stream) : 0),
+      terminalCharset: () => host.charset ?? "other",
+    }),
+  );
   return loading;
 }
 
-/**
- * One run of the program on `name` with `runHost` ({ input, write, streamKind?, charset? });
- * with `asShown` its output is what a UTF-8 terminal receives. Returns the exit code.
- */
-export function runOnce(module, name, asShown, runHost) {
-  host = runHost;
-  try {
-    return module.ccall("SondraxReport", "number", ["string", "number"], [name, asShown ? 1 : 0]);
-  } finally {
-    host = null;
-  }
+// `call` on the module with `runHost` as the host, after every run before it has ended: a run
+// that waits for a read must not share the module with another.
+function exclusive(runHost, call) {
+  const result = queue.then(async () => {
+    const module = await program();
+    host = runHost;
+    try {
+      return await call(module);
+    } finally {
+      host = null;
+    }
+  });
+  queue = result.catch(() => {});
+  return result;
 }
 
 /**
- * The diagnosis of `name`, read through `runHost` as runOnce reads it: the JSON text of
- * SondraxDiagnosis (see index.d.ts).
+ * One report run on `name` with `runHost`; with `asShown` its output is what a UTF-8 terminal
+ * receives. Resolves to the exit code and the run's record, the JSON text of SondraxRecord
+ * (see record.js).
  */
-export function diagnoseOnce(module, name, runHost) {
-  host = runHost;
-  try {
-    return module.ccall("SondraxDiagnosis", "string", ["string"], [name]);
-  } finally {
-    host = null;
-  }
-}
+export const runReport = (name, asShown, runHost) =>
+  exclusive(runHost, async (module) => {
+    const exitCode = await module.ccall(
+      "SondraxReport",
+      "number",
+      ["string", "number"],
+      [name, asShown ? 1 : 0],
+      { async: true },
+    );
+    return { exitCode, record: module.ccall("SondraxRecord", "string", [], []) };
+  });
 
-/** The record of the module's last run (see record.js): the chunks its walk read, the length. */
-export const lastRecord = (module) => readRecord(module.ccall("SondraxRecord", "string", [], []));
+/**
+ * The text an export of the module gives for the file `name` read through `runHost`, as the
+ * JSON of SondraxDiagnosis (see index.d.ts).
+ */
+export const runText = (exportName, name, runHost) =>
+  exclusive(runHost, (module) =>
+    module.ccall(exportName, "string", ["string"], [name], { async: true }),
+  );
+
+/** All of `pieces` in one array. */
+export function joined(pieces) {
+  const all = new Uint8Array(pieces.reduce((sum, piece) => sum + piece.length, 0));
+  let at = 0;
+  for (const piece of pieces) {
+    all.set(piece, at);
+    at += piece.length;
+  }
+  return all;
+}

@@ -18,6 +18,6 @@ cmake --build --preset npm >/dev/null
 # npm's cache and logs in a directory of the run's, not in ~/.npm; nothing is fetched.
 npm_cache=$(mktemp -d "${TMPDIR:-/tmp}/sondrax-npm.XXXXXX")
 trap 'rm -rf "$npm_cache"' EXIT
-tarball=$(npm pack build-npm/npm/package --pack-destination build-npm --silent --offline \
+tarball=$(npm pack ./npm --pack-destination build-npm --silent --offline \
   --cache "$npm_cache" --no-update-notifier)
 echo "$PWD/build-npm/$tarball"

@@ -29,7 +29,7 @@ let running = null; // the entry whose file the worker has
 let unavailable = false; // the program could not be loaded
 
 function startWorker() {
-  worker = new Worker("worker.js");
+  worker = new Worker("worker.js", { type: "module" });
   worker.onmessage = ({ data }) => {
     if (data.ready) {
       loading.hidden = true;

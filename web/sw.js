@@ -8,11 +8,13 @@ const FILES = [
   "style.css",
   "boot.js",
   "app.js",
+  "run.js",
+  "inputs.js",
   "record.js",
   "map.js",
   "report-text.js",
   "worker.js",
-  "sondrax.js",
+  "sondrax-core.js",
   "example.wav",
 ];
 

@@ -1,90 +1,35 @@
-// The program itself, in a worker: the report on each File the page posts, and the
-// diagnosis of it.
+// The program itself, in a module worker on the npm package's host (run.js): the report on each
+// File the page posts, and the diagnosis of it.
 //
-// The program reads its file through a window of at most 1 MiB, so each read it asks for is
-// one Blob.slice of just those bytes, read synchronously (FileReaderSync exists only in
-// workers). A file of any length costs the bytes the report looks at, not its length.
-importScripts("sondrax.js");
+// A worker reads a File's slices at once (FileReaderSync, see inputs.js), each just the bytes
+// the program asks for: a file of any length costs the bytes the report looks at, not its
+// length.
+import { BlobInput } from "./inputs.js";
+import { joined, program, runReport, runText } from "./run.js";
 
-const reader = new FileReaderSync();
-let input = null; // the File of the current run
-let output = null; // the bytes written to standard output (1) and standard error (2)
-let bytesRead = 0;
-
-const sondrax = SondraxModule({
-  // The program opens the file it was given by name; the name may have come back from UTF-8
-  // changed (a lone surrogate), so it is not compared.
-  openInput(name) {
-    if (input === null) throw new DOMException(`no file ${name}`, "NotFoundError");
-    return 1;
-  },
-  inputSize() {
-    return input.size;
-  },
-  readInput(_id, start, count) {
-    const bytes = new Uint8Array(reader.readAsArrayBuffer(input.slice(start, start + count)));
-    bytesRead += bytes.length;
-    return bytes;
-  },
-  closeInput() {},
-  writeOutput(stream, bytes) {
-    output[stream].push(bytes);
-  },
-});
-postMessage({ ready: true });
-
-function joined(pieces) {
-  const all = new Uint8Array(pieces.reduce((sum, piece) => sum + piece.length, 0));
-  let at = 0;
-  for (const piece of pieces) {
-    all.set(piece, at);
-    at += piece.length;
-  }
-  return all;
-}
-
-// One run on `file`: its exit code and what it wrote to each stream.
-function report(file, asShown) {
-  input = file;
-  output = { 1: [], 2: [] };
-  try {
-    const exitCode = sondrax.ccall(
-      "SondraxReport",
-      "number",
-      ["string", "number"],
-      [file.name, asShown ? 1 : 0],
-    );
-    return { exitCode, stdout: joined(output[1]), stderr: joined(output[2]) };
-  } finally {
-    input = null;
-  }
-}
-
-// The diagnosis of `file`: its verdict and findings as the JSON text of SondraxDiagnosis. It
-// reads the file by itself, independently of any report run.
-function diagnose(file) {
-  input = file;
-  try {
-    return sondrax.ccall("SondraxDiagnosis", "string", ["string"], [file.name]);
-  } finally {
-    input = null;
-  }
+// One run on `file`: its exit code, its record and what it wrote to each stream.
+async function report(file, input, asShown) {
+  const output = { 1: [], 2: [] };
+  const { exitCode, record } = await runReport(file.name, asShown, {
+    input,
+    write: (stream, bytes) => output[stream].push(bytes),
+  });
+  return { exitCode, record, stdout: joined(output[1]), stderr: joined(output[2]) };
 }
 
 // Each file is reported twice: once for the exact bytes of the report (to save), once as a
 // UTF-8 terminal receives it (to show). A report costs a few reads of the file, so the second
-// run costs as little as the first.
-self.onmessage = ({ data: { file } }) => {
+// run costs as little as the first. The diagnosis reads the file by itself, independently of
+// any report run.
+self.onmessage = async ({ data: { file } }) => {
   try {
-    bytesRead = 0;
+    const input = new BlobInput(file);
     const start = performance.now();
-    const exact = report(file, false);
-    // The record of the exact run: the chunks the walk met, which the map draws (record.js).
-    const record = sondrax.ccall("SondraxRecord", "string", [], []);
-    const diagnosis = diagnose(file);
+    const exact = await report(file, input, false);
+    const diagnosis = await runText("SondraxDiagnosis", file.name, { input, write() {} });
     const milliseconds = performance.now() - start;
-    const read = bytesRead;
-    const shown = report(file, true);
+    const read = input.bytesRead;
+    const shown = await report(file, input, true);
     const utf8 = new TextDecoder();
     postMessage(
       {
@@ -94,7 +39,8 @@ self.onmessage = ({ data: { file } }) => {
         shownErr: utf8.decode(shown.stderr),
         bytesRead: read,
         milliseconds,
-        record,
+        // The record of the exact run: the chunks the walk met (record.js).
+        record: exact.record,
         diagnosis,
       },
       [exact.stdout.buffer],
@@ -105,3 +51,13 @@ self.onmessage = ({ data: { file } }) => {
     close();
   }
 };
+
+// Ready once the module is compiled. If it cannot be, the error is thrown out of the worker,
+// where the page's onerror tells the user the program could not be loaded.
+program().then(
+  () => postMessage({ ready: true }),
+  (error) =>
+    setTimeout(() => {
+      throw error;
+    }),
+);

@@ -1,23 +1,27 @@
-// The platform layer of the WebAssembly build, which runs in a web page's worker.
+// The platform layer of the WebAssembly build, which runs under node, in a web page and in its
+// worker.
 //
 // There is no file system: the input file and the standard streams belong to the JavaScript
-// host that loaded the module, and every call here is one call of a function the host sets on
-// the module object:
+// host that loaded the module (npm/run.js), and every call here is one call of a function the
+// host sets on the module object:
 //   openInput(name)             -> an id (an integer >= 0) for the file of that name
 //   inputSize(id)               -> its length in bytes
-//   readInput(id, start, count) -> a Uint8Array of up to `count` bytes from `start` on
+//   readInput(id, start, count) -> a Uint8Array of up to `count` bytes from `start` on, or a
+//                                  promise of one
 //   closeInput(id)
 //   writeOutput(stream, bytes)  -> takes a copy of the bytes for stream 1 or 2
 // and, where the host has them (a command line under node), two more:
 //   streamKind(stream)          -> 0 a file or a pipe, 1 another character device, 2 a terminal
 //   terminalCharset()           -> "utf-8" when a terminal shows UTF-8
 // without which both streams are files or pipes, as the page collects them.
-// In a page the input is a File read with FileReaderSync on Blob.slice, so a read costs the
-// bytes it asks for and nothing more, whatever the file's length. A host reports a failure by
-// throwing: an error with an `errorNumber` (a host that maps its system's errors to the
-// program's numbers, as node's does) keeps it; otherwise its name becomes the program's error
-// number here (HostError). Positions are held here, so the host's reads need no state; they
-// travel as doubles, exact up to 2^53.
+// A read answered with a promise suspends the run until the promise settles (the module is
+// built with emscripten's Asyncify), so a browser's Blob, which only gives its bytes
+// asynchronously, is read by the slices the program asks for and nothing more, whatever the
+// file's length; a read answered at once costs no suspension. A host reports a failure by
+// throwing or rejecting: an error with an `errorNumber` (a host that maps its system's errors
+// to the program's numbers, as node's does) keeps it; otherwise its name becomes the
+// program's error number here (HostError). Positions are held here, so the host's reads need
+// no state; they travel as doubles, exact up to 2^53.
 #include "platform/PlatformWeb.h"
 
 #include <emscripten.h>
@@ -50,16 +54,38 @@ EM_JS(double, HostSize, (int id), {
   }
 });
 
+// The one call that may suspend the run: emscripten's handleSleep returns at once when the
+// answer is there, and otherwise unwinds the module's stack and rewinds it when it comes.
 EM_JS(int, HostRead, (int id, double start, void* buffer, int count), {
-  try {
-    const bytes = Module["readInput"](id, start, count);
-    const got = Math.min(bytes.length, count);
-    HEAPU8.set(bytes.subarray(0, got), buffer);
-    return got;
-  } catch (error) {
-    Module["hostError"] = error;
-    return -1;
-  }
+  return Asyncify.handleSleep((wakeUp) => {
+    const failed = (error) => {
+      Module["hostError"] = error;
+      wakeUp(-1);
+    };
+    const got = (bytes) => {
+      let length;
+      try {
+        length = Math.min(bytes.length, count);
+        HEAPU8.set(bytes.subarray(0, length), buffer);
+      } catch (error) {
+        failed(error);  // not bytes: a broken host
+        return;
+      }
+      wakeUp(length);
+    };
+    let answer;
+    try {
+      answer = Module["readInput"](id, start, count);
+    } catch (error) {
+      failed(error);
+      return;
+    }
+    if (answer instanceof Promise) {
+      answer.then(got, failed);
+    } else {
+      got(answer);
+    }
+  });
 });
 
 EM_JS(int, HostClose, (int id), {

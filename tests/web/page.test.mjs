@@ -466,7 +466,7 @@ test("bench: what a report costs, and 200 reports on one page", async (t) => {
 test("a page that cannot load the program says so for every file", async (t) => {
   const context = await browser.newContext();
   t.after(() => context.close());
-  await context.route("**/sondrax.js", (route) => route.abort());
+  await context.route("**/sondrax-core.js", (route) => route.abort());
   const page = await context.newPage();
   await page.goto(`${origin}/?file=files/pcm16-stereo.wav`);
   await page.locator("#loading.failure").waitFor();
@@ -484,11 +484,12 @@ test("a file the program fails on is marked, and the next file gets a fresh work
   t.after(() => context.close());
   // The first worker's program stops on every file, as a WebAssembly trap would stop it.
   let loads = 0;
-  await context.route("**/sondrax.js", (route) => {
+  await context.route("**/sondrax-core.js", (route) => {
     if (loads++ > 0) return route.continue();
     return route.fulfill({
       contentType: "text/javascript",
-      body: "function SondraxModule() { return { ccall() { throw new Error('trapped'); } }; }",
+      body: `export default async () => ({ ccall() { throw new Error("trapped"); } });
+        export const wasmGzip = "H4sIAAAAAAACAwMAAAAAAAAAAAA=";`,
     });
   });
   const page = await context.newPage();

@@ -14,10 +14,11 @@ import {
   writeFileSync,
   writeSync,
 } from "node:fs";
-import { createRequire } from "node:module";
 import { tmpdir } from "node:os";
 import { basename, dirname, join } from "node:path";
 import { fileURLToPath } from "node:url";
+
+import { runReport } from "../../npm/run.js";
 
 const here = dirname(fileURLToPath(import.meta.url));
 export const dataDir = join(here, "..", "data");
@@ -28,7 +29,7 @@ function required(name) {
   return value;
 }
 
-/** The directory with the built page, sondrax.js included. */
+/** The directory with the built page. */
 export const siteDir = () => required("SONDRAX_SITE");
 /** The native program, whose output is the reference. */
 export const nativeProgram = () => required("SONDRAX_NATIVE");
@@ -228,33 +229,33 @@ export function nativeShown(path) {
 
 // ---- The module under node ----------------------------------------------------------------
 
-const require = createRequire(import.meta.url);
-
 /**
- * A fresh instance of the module with `host` as its platform (openInput, inputSize, readInput,
- * closeInput); what it writes is collected, except on a stream for which host.refuseWrite
- * says yes: the write fails. report(name, asShown) runs one report.
+ * The module on the package's host (npm/run.js) with `host` as its platform (openInput,
+ * inputSize, readInput, closeInput, by the id openInput gave); what it writes is collected,
+ * except on a stream for which host.refuseWrite says yes: the write fails. report(name,
+ * asShown) runs one report.
  */
 export function loadModule(host) {
-  const output = { 1: [], 2: [] };
-  const factory = require(join(siteDir(), "sondrax.js"));
-  const module = factory({
-    ...host,
-    writeOutput(stream, bytes) {
-      if (host.refuseWrite?.(stream)) throw new Error("no room");
-      output[stream].push(Buffer.from(bytes));
-    },
-  });
   return {
-    report(name, asShown = false) {
-      output[1] = [];
-      output[2] = [];
-      const exitCode = module.ccall(
-        "SondraxReport",
-        "number",
-        ["string", "number"],
-        [name, asShown ? 1 : 0],
-      );
+    async report(name, asShown = false) {
+      const output = { 1: [], 2: [] };
+      let id = null;
+      const { exitCode } = await runReport(name, asShown, {
+        input: {
+          open: (opened) => {
+            id = host.openInput(opened);
+            return 1;
+          },
+          size: () => host.inputSize(id),
+          read: (start, count) => host.readInput(id, start, count),
+          close: () => host.closeInput(id),
+        },
+        write(stream, bytes) {
+          if (host.refuseWrite?.(stream)) throw new Error("no room");
+          output[stream].push(Buffer.from(bytes));
+        },
+      });
+      if (id !== null) host.closeInput(id);
       return { exitCode, stdout: Buffer.concat(output[1]), stderr: Buffer.concat(output[2]) };
     },
   };
