@@ -97,15 +97,19 @@ if(SONDRAX_TESTS)
       PROPERTIES ENVIRONMENT
                  "SONDRAX_SITE=${SONDRAX_SITE};SONDRAX_NATIVE=${SONDRAX_NATIVE_PROGRAM}")
   endforeach()
+  # The package as it lies in npm/, as tools/npm-check.sh tests it installed from its tarball.
+  add_test(NAME npm_source COMMAND ${SONDRAX_NODE} --test
+                                   ${PROJECT_SOURCE_DIR}/tests/npm/install.test.mjs)
+  set_tests_properties(npm_source PROPERTIES ENVIRONMENT "SONDRAX_NATIVE=${SONDRAX_NATIVE_PROGRAM}")
   set_tests_properties(web_core PROPERTIES LABELS "web;report")
-  set_tests_properties(web_page PROPERTIES LABELS browser)
+  set_tests_properties(web_page npm_source PROPERTIES LABELS browser)
   # A look at the page with two reports, kept in the build directory.
   set_property(TEST web_page APPEND PROPERTY ENVIRONMENT
                                              "SONDRAX_SCREENSHOT=${CMAKE_BINARY_DIR}/page.png")
   # Chromium keeps its crash reports and dconf its cache under the user's configuration and
   # cache directories whatever profile it runs with: those lie in the build directory here.
   set_property(
-    TEST web_page APPEND
+    TEST web_page npm_source APPEND
     PROPERTY ENVIRONMENT "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/browser-home/config"
              "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/browser-home/cache")
 endif()

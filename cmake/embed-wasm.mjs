@@ -9,7 +9,4 @@ import { gzipSync } from "node:zlib";
 
 const [glue, wasm, output] = process.argv.slice(2);
 const packed = gzipSync(readFileSync(wasm), { level: 9 }).toString("base64");
-writeFileSync(
-  output,
-  `${readFileSync(glue, "utf8")}\nexport const wasmGzip =\n  "${packed}";\n`,
-);
+writeFileSync(output, `${readFileSync(glue, "utf8")}\nexport const wasmGzip =\n  "${packed}";\n`);

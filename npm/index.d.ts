@@ -125,8 +125,10 @@ export interface Report {
 }
 
 /**
- * Reports on a WAVE file: a path (node; resolved against the current directory), a Blob or File
- * (browsers), or the file's bytes. The file is read by the slices the report looks at, never
- * whole. Calls may overlap: they run one after another in one instance of the program.
+ * Reports on a WAVE file: a path (node only; resolved against the current directory), a Blob or
+ * File, or the file's bytes (a Uint8Array, a Buffer, an ArrayBuffer). The file is read by the
+ * slices the report looks at, never whole. Calls may overlap: they run one after another in one
+ * instance of the program. Anything else rejects with a TypeError: "report() takes a file path
+ * (under node), a Blob or File, a Uint8Array or Buffer, or an ArrayBuffer".
  */
-export function report(input: string | Blob | Uint8Array): Promise<Report>;
+export function report(input: string | Blob | Uint8Array | ArrayBuffer): Promise<Report>;

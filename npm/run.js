@@ -29,6 +29,9 @@ export function program() {
   loading ??= wasmBinary().then((binary) =>
     SondraxModule({
       wasmBinary: binary,
+      // Never asked to fetch anything, but without this the module looks for its code next to
+      // itself by import.meta.url, which a bundle for a classic script has not.
+      locateFile: (path) => path,
       openInput: (name) => host.input.open(name),
       inputSize: () => host.input.size(),
       readInput: (_id, start, count) => host.input.read(start, count),

@@ -1,12 +1,14 @@
-// The npm package as a user has it: installed from its tarball into an empty folder
-// (tools/npm-check.sh), `npx sondrax` and report() on the example, the sample files and the bad
-// files of the page's tests, against the native program, byte for byte.
+// The npm package, from the source tree (npm/, after the WebAssembly build) or as a user has
+// it, installed from its tarball into an empty folder (tools/npm-check.sh sets
+// SONDRAX_INSTALLED): its command line and report() on the example, the sample files and the
+// bad files of the page's tests, against the native program, byte for byte; report() in
+// Chromium from a bundle esbuild makes with no options; its types against a typed program.
 import assert from "node:assert/strict";
 import { execFileSync, spawnSync } from "node:child_process";
-import { readFileSync, statSync } from "node:fs";
+import { cpSync, mkdirSync, readFileSync, statSync, symlinkSync, writeFileSync } from "node:fs";
 import { createServer } from "node:http";
 import { createRequire } from "node:module";
-import { join, normalize } from "node:path";
+import { join } from "node:path";
 import { after, before, test } from "node:test";
 import { fileURLToPath, pathToFileURL } from "node:url";
 
@@ -21,9 +23,13 @@ import {
 } from "../web/support.mjs";
 
 const installed = process.env.SONDRAX_INSTALLED; // the folder the tarball was installed into
-if (!installed) throw new Error("SONDRAX_INSTALLED is not set (run tools/npm-check.sh)");
+const packageDir = installed
+  ? join(installed, "node_modules", "sondrax")
+  : fileURLToPath(new URL("../../npm", import.meta.url));
+const home = installed ?? packageDir; // where the commands run
 const terminal = fileURLToPath(new URL("../web/terminal.py", import.meta.url));
 const example = fileURLToPath(new URL("../../examples/example.wav", import.meta.url));
+const testTools = fileURLToPath(new URL("../web/node_modules/.bin", import.meta.url));
 
 const files = testFiles();
 let dir;
@@ -40,7 +46,10 @@ const readable = ({ exitCode, stdout, stderr }) => ({
   stderr: latin1(stderr),
 });
 
-const npx = ["npx", "--offline", "--no", "sondrax"];
+// Installed, the command is npx's; in the source tree, node's on cli.js.
+const command = installed
+  ? ["npx", "--offline", "--no", "sondrax"]
+  : [process.execPath, join(packageDir, "cli.js")];
 // npm draws a spinner on a terminal's standard error while it looks for the package, and erases
 // it before the program starts; it is npm's, not the program's, so it is switched off.
 const npxEnv = {
@@ -57,24 +66,25 @@ const onTerminal = new Set([
   "a missing file",
 ]);
 
-/** `npx sondrax ARGS` in the install folder, both streams to pipes. */
-function npxExact(args) {
-  const run = spawnSync(npx[0], [...npx.slice(1), ...args], { cwd: installed, env: npxEnv });
+/** The package's command with ARGS, both streams to pipes. */
+function cliExact(args) {
+  const run = spawnSync(command[0], [...command.slice(1), ...args], { cwd: home, env: npxEnv });
   if (run.error) throw run.error;
   return { exitCode: run.status, stdout: run.stdout, stderr: run.stderr };
 }
 
-/** PROGRAM ARGS with both streams on UTF-8 terminals (terminal.py), from the install folder. */
+/** PROGRAM ARGS with both streams on UTF-8 terminals (terminal.py), from the command's folder. */
 function onTerminals(program, args) {
   const json = execFileSync("python3", [terminal, program, ...args], {
-    cwd: installed,
+    cwd: home,
     env: npxEnv,
     maxBuffer: 1 << 24,
   });
   const { code, out, err } = JSON.parse(json);
   return { exitCode: code, stdout: Buffer.from(out, "base64"), stderr: Buffer.from(err, "base64") };
 }
-const npxPath = () => execFileSync("sh", ["-c", "command -v npx"]).toString().trim();
+const commandPath = () =>
+  installed ? execFileSync("sh", ["-c", "command -v npx"]).toString().trim() : command[0];
 
 // The verdict and reason of each kind of file, as "verdict: reason".
 const verdicts = {
@@ -93,9 +103,9 @@ const verdicts = {
   "a folder": /^unreadable: the file could not be opened: access denied, or not a regular file/,
 };
 
-const { report } = await import(pathToFileURL(join(installed, "node_modules/sondrax/index.js")));
+const { report } = await import(pathToFileURL(join(packageDir, "index.js")));
 
-test("npx sondrax and report() give the native program's bytes", async (t) => {
+test("the command and report() give the native program's bytes", async (t) => {
   const cases = [
     ["example.wav", example],
     ...files.map(([name]) => [name, join(dir, name)]),
@@ -105,11 +115,11 @@ test("npx sondrax and report() give the native program's bytes", async (t) => {
   for (const [label, path] of cases) {
     await t.test(label, async () => {
       const native = nativeExact(path);
-      assert.deepEqual(readable(npxExact([path])), readable(native), "to pipes");
+      assert.deepEqual(readable(cliExact([path])), readable(native), "to pipes");
       const nativeShown = onTerminals(nativeProgram(), [path]);
       if (onTerminal.has(label)) {
         assert.deepEqual(
-          readable(onTerminals(npxPath(), [...npx.slice(1), path])),
+          readable(onTerminals(commandPath(), [...command.slice(1), path])),
           readable(nativeShown),
           "on terminals",
         );
@@ -128,10 +138,11 @@ test("npx sondrax and report() give the native program's bytes", async (t) => {
         },
       );
       if (label !== "a missing file" && label !== "a folder") {
-        // The same file as bytes and as a Blob, read slice by slice.
+        // The same file as bytes, as an ArrayBuffer and as a Blob, read slice by slice.
         const bytes = readFileSync(path);
         assert.equal(got.length, bytes.length);
-        for (const input of [bytes, new Blob([bytes])]) {
+        const buffer = bytes.buffer.slice(bytes.byteOffset, bytes.byteOffset + bytes.length);
+        for (const input of [bytes, buffer, new Blob([bytes])]) {
           const other = await report(input);
           assert.deepEqual(
             [latin1(other.bytes), other.text, other.length, other.diagnosis],
@@ -157,18 +168,38 @@ test("report() gives the walk's chunks", async () => {
   assert.equal(length, 1216);
 });
 
-test("npx sondrax without an argument writes the syntax text", () => {
+test("the command without an argument writes the syntax text", () => {
   const run = spawnSync(nativeProgram(), []);
   assert.deepEqual(
-    readable(npxExact([])),
+    readable(cliExact([])),
     readable({ exitCode: run.status, stdout: run.stdout, stderr: run.stderr }),
   );
 });
 
-// In Chromium (Debian's, driven by playwright-core from tests/web/): the package imported by a
-// page as it lies in node_modules, and report() on files chosen in an <input type="file">, a
-// 3 GiB one among them, which the page reads slice by slice.
-test("report() in a browser gives the native program's bytes", async (t) => {
+// A folder where `sondrax` resolves to the package, as in a user's project.
+let projectFolder = null;
+function project() {
+  if (projectFolder) return projectFolder;
+  projectFolder = join(dir, "project");
+  mkdirSync(join(projectFolder, "node_modules"), { recursive: true });
+  symlinkSync(packageDir, join(projectFolder, "node_modules", "sondrax"));
+  writeFileSync(join(projectFolder, "package.json"), '{"private": true, "type": "module"}');
+  return projectFolder;
+}
+
+const testTool = (name) => {
+  try {
+    statSync(join(testTools, name));
+    return join(testTools, name);
+  } catch {
+    return null;
+  }
+};
+
+// In Chromium (Debian's, driven by playwright-core from tests/web/): a page that imports the
+// package, bundled by esbuild with no options (which takes the "browser" entry), and report()
+// on files chosen in an <input type="file">, a 3 GiB one among them, read slice by slice.
+test("report() in a browser, from a bundle made with no options", async (t) => {
   let chromium;
   try {
     ({ chromium } = createRequire(new URL("../web/", import.meta.url))("playwright-core"));
@@ -176,26 +207,35 @@ test("report() in a browser gives the native program's bytes", async (t) => {
     t.skip("playwright-core is not installed in tests/web/ (tools/install-deps.sh)");
     return;
   }
+  const esbuild = testTool("esbuild");
+  if (!esbuild) {
+    t.skip("esbuild is not installed in tests/web/ (tools/install-deps.sh)");
+    return;
+  }
+  const folder = project();
+  writeFileSync(
+    join(folder, "page.js"),
+    'import { report } from "sondrax";\nwindow.report = report;\n',
+  );
+  execFileSync(esbuild, ["page.js", "--bundle", "--outfile=bundle.js", "--log-level=warning"], {
+    cwd: folder,
+  });
+  const bundle = readFileSync(join(folder, "bundle.js"));
   const large = join(dir, "large.wav");
   writeSparseWave(large, 3 * GiB);
   const chosen = ["control-bytes.wav", "byte-rate-0.wav", "info-after-data.wav"]
     .map((name) => join(dir, name))
     .concat(large);
-  const packageDir = join(installed, "node_modules", "sondrax");
   const server = createServer((request, response) => {
-    if (request.url === "/") {
-      response.setHeader("content-type", "text/html");
-      response.end('<!doctype html><title>t</title><input type="file" multiple>');
+    if (request.url === "/bundle.js") {
+      response.setHeader("content-type", "text/javascript");
+      response.end(bundle);
       return;
     }
-    try {
-      const body = readFileSync(join(packageDir, normalize(request.url)));
-      response.setHeader("content-type", "text/javascript");
-      response.end(body);
-    } catch {
-      response.statusCode = 404;
-      response.end();
-    }
+    response.setHeader("content-type", "text/html");
+    response.end(
+      '<!doctype html><title>t</title><input type="file" multiple><script src="/bundle.js"></script>',
+    );
   });
   await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
   const browser = await chromium.launch({
@@ -208,16 +248,16 @@ test("report() in a browser gives the native program's bytes", async (t) => {
     await page.goto(`http://127.0.0.1:${server.address().port}/`);
     await page.setInputFiles("input", chosen);
     const reports = await page.evaluate(async () => {
-      const { report } = await import("/index.js");
       const results = [];
       for (const file of document.querySelector("input").files) {
         const start = performance.now();
-        const { bytes, text, exitCode, length } = await report(file);
+        const { bytes, text, exitCode, length, verdict } = await window.report(file);
         results.push({
           bytes: String.fromCharCode(...bytes),
           text,
           exitCode,
           length,
+          verdict,
           milliseconds: performance.now() - start,
         });
       }
@@ -233,6 +273,7 @@ test("report() in a browser gives the native program's bytes", async (t) => {
           text: inNode.text,
           exitCode: inNode.exitCode,
           length: statSync(path).size,
+          verdict: inNode.verdict,
         },
         path,
       );
@@ -242,4 +283,35 @@ test("report() in a browser gives the native program's bytes", async (t) => {
     await browser.close();
     server.close();
   }
+});
+
+test("what is not a file is refused with a TypeError; require() loads the package", async () => {
+  for (const input of [42, null, { path: example }, [1, 2]]) {
+    await assert.rejects(report(input), {
+      name: "TypeError",
+      message:
+        "report() takes a file path (under node), a Blob or File, a Uint8Array or Buffer, or an ArrayBuffer",
+    });
+  }
+  const required = execFileSync(
+    process.execPath,
+    ["-e", 'process.stdout.write(typeof require("sondrax").report)'],
+    { cwd: project() },
+  );
+  assert.equal(required.toString(), "function");
+});
+
+test("the types accept a typed program (tsc --noEmit --strict)", (t) => {
+  const tsc = testTool("tsc");
+  if (!tsc) {
+    t.skip("typescript is not installed in tests/web/ (tools/install-deps.sh)");
+    return;
+  }
+  const folder = project();
+  cpSync(fileURLToPath(new URL("typed.mts", import.meta.url)), join(folder, "typed.mts"));
+  const options = ["--strict", "--module", "nodenext", "--target", "es2022", "--lib", "es2022,dom"];
+  execFileSync(tsc, ["--noEmit", ...options, "typed.mts"], { cwd: folder });
+  // And the types are checked against something: a misuse fails.
+  writeFileSync(join(folder, "wrong.mts"), 'import { report } from "sondrax";\nreport(42);\n');
+  assert.throws(() => execFileSync(tsc, ["--noEmit", ...options, "wrong.mts"], { cwd: folder }));
 });
