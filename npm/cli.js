@@ -7,30 +7,16 @@ import { fstatSync, writeSync } from "node:fs";
 import { resolve } from "node:path";
 import { isatty } from "node:tty";
 
-import { FileInput, programError } from "./node-input.js";
+import { FileInput } from "./node-input.js";
 import { runReport } from "./run.js";
 
 // Only the first argument counts; none, or an empty one, gives the syntax text.
 const [argument = ""] = process.argv.slice(2);
 
 function streamKind(fd) {
-  let info;
-  try {
-    info = fstatSync(fd);
-  } catch (error) {
-    throw programError(error);
-  }
+  const info = fstatSync(fd);
   if (!info.isCharacterDevice()) return 0;
   return isatty(fd) ? 2 : 1;
-}
-
-// The first of LC_ALL, LC_CTYPE and LANG that is set and not empty decides, as in C.
-function charset() {
-  for (const name of ["LC_ALL", "LC_CTYPE", "LANG"]) {
-    const value = process.env[name];
-    if (value) return /utf-?8/i.test(value) ? "utf-8" : "other";
-  }
-  return "other";
 }
 
 // Straight to the descriptor, as the program's own writes: node's process.stdout would make a
@@ -41,7 +27,7 @@ function write(fd, bytes) {
     try {
       done += writeSync(fd, bytes, done);
     } catch (error) {
-      if (error.code !== "EAGAIN") throw programError(error);
+      if (error.code !== "EAGAIN") throw error;
     }
   }
 }
@@ -53,7 +39,7 @@ try {
     input,
     write,
     streamKind,
-    charset: charset(),
+    environment: (variable) => process.env[variable] ?? "",
   }));
 } finally {
   input.close();

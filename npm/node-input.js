@@ -1,36 +1,6 @@
-// A file on disk as the program's input under node, and node's errors as the program's error
-// numbers, which the command line's error texts show.
+// A file on disk as the program's input under node. node's errors go to the program as they
+// are thrown: it makes its own error numbers of them (see run.js).
 import { closeSync, constants, fstatSync, openSync, readSync } from "node:fs";
-
-// The same numbers the Linux program shows for the same errno.
-const numbers = {
-  ENOENT: 2,
-  ENOTDIR: 3,
-  ENAMETOOLONG: 3,
-  ELOOP: 3,
-  EMFILE: 4,
-  ENFILE: 4,
-  EACCES: 5,
-  EPERM: 5,
-  EISDIR: 5,
-  EROFS: 5,
-  EBADF: 6,
-  ENOMEM: 8,
-  EPIPE: 109,
-  ENOSPC: 112,
-  EDQUOT: 112,
-  EINVAL: 131,
-  EIO: 1117,
-  EFBIG: 223,
-  EOVERFLOW: 223,
-};
-
-/** `error` (node's, with a code and a negative errno) carrying the program's error number. */
-export function programError(error) {
-  error.errorNumber =
-    numbers[error.code] ?? (Number.isInteger(error.errno) ? 1000 - error.errno : 1117);
-  return error;
-}
 
 let scratch = new Uint8Array(1 << 16);
 
@@ -67,8 +37,8 @@ export class FileInput {
       this.known = info.size;
       return 1;
     } catch (error) {
-      this.failure = programError(error);
-      throw this.failure;
+      this.failure = error;
+      throw error;
     }
   }
 
@@ -86,13 +56,9 @@ export class FileInput {
       }
       this.replayed = -1;
     }
-    try {
-      const answer = ask();
-      if (this.keep && this.replayed < 0) this.calls.push([what, start, count, answer]);
-      return answer;
-    } catch (error) {
-      throw programError(error);
-    }
+    const answer = ask();
+    if (this.keep && this.replayed < 0) this.calls.push([what, start, count, answer]);
+    return answer;
   }
 
   // Asked again whenever the walk reaches the end it knows: a file still being written grows.

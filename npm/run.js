@@ -7,7 +7,9 @@
 //   input.open(name) -> 1        input.size() -> the length in bytes
 //   input.read(start, count) -> a Uint8Array of up to `count` bytes, or a promise of one
 //   write(stream, bytes)         streamKind(stream) -> 0 file or pipe, 1 device, 2 terminal
-//   charset                      "utf-8" when a terminal shows UTF-8
+//   environment(name)            the value of an environment variable (the locale's)
+// A failure is thrown (or a read's promise rejected) as node's error or a DOMException: the
+// program makes its own error number of it, as its POSIX layer does of the same error.
 // A read that answers with a promise suspends the run until it settles, so a Blob is read by
 // the slices the program asks for, as it asks for them.
 import SondraxModule, { wasmGzip } from "./sondrax-core.js";
@@ -38,7 +40,7 @@ export function program() {
       closeInput: () => {},
       writeOutput: (stream, bytes) => host.write(stream, bytes),
       streamKind: (stream) => (host.streamKind ? host.streamKind(stream) : 0),
-      terminalCharset: () => host.charset ?? "other",
+      environment: (name) => host.environment?.(name) ?? "",
     }),
   );
   return loading;

@@ -1,15 +1,7 @@
 // The platform layer on POSIX systems (Linux first).
 //
-// Error numbers: the fatal error text shows the Windows-style numbers of the program's own
-// table, so errno values are translated here and never shown raw. Linux's EIO is 5, which the
-// table calls "access denied"; passing errno through would show wrong messages. The mapping:
-//   ENOENT -> 2      ENOTDIR, ENAMETOOLONG, ELOOP -> 3      EMFILE, ENFILE -> 4
-//   EACCES, EPERM, EISDIR, EROFS -> 5      EBADF -> 6      ENOMEM -> 8
-//   EPIPE -> 109 (broken pipe)      ENOSPC, EDQUOT -> 112 (disk full)
-//   EINVAL on a seek, a negative position -> 131
-//   EIO -> 1117 (device I/O error)      EFBIG, EOVERFLOW -> 223 (file too large)
-//   any other errno e -> 1000 + e, which no message of the table uses.
-// The numbers are those of PlatformError.
+// Error numbers: the fatal error text shows the numbers of the program's own table, so errno
+// values are translated (ErrnoError, PosixRules.h) and never shown raw.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -21,54 +13,18 @@
 
 #include "platform/PathText.h"
 #include "platform/Platform.h"
+#include "platform/PosixRules.h"
 
 namespace sondrax {
 
 namespace {
-
-int MapErrno(int error) {
-  switch (error) {
-  case ENOENT:
-    return kErrFileNotFound;
-  case ENOTDIR:
-  case ENAMETOOLONG:
-  case ELOOP:
-    return kErrPathNotFound;
-  case EMFILE:
-  case ENFILE:
-    return kErrTooManyOpenFiles;
-  case EACCES:
-  case EPERM:
-  case EISDIR:
-  case EROFS:
-    return kErrAccessDenied;
-  case EBADF:
-    return kErrInvalidHandle;
-  case ENOMEM:
-    return kErrNotEnoughMemory;
-  case EPIPE:
-    return kErrBrokenPipe;
-  case ENOSPC:
-  case EDQUOT:
-    return kErrDiskFull;
-  case EINVAL:
-    return kErrNegativeSeek;
-  case EIO:
-    return kErrDeviceIo;
-  case EFBIG:
-  case EOVERFLOW:
-    return kErrFileTooLarge;
-  default:
-    return kErrOtherErrno + error;
-  }
-}
 
 int Fd(FileHandle handle) { return static_cast<int>(handle); }
 
 int PlatformStreamType(int stream, StreamKind* kind) {
   struct stat info;
   if (fstat(stream, &info) != 0) {
-    return MapErrno(errno);
+    return ErrnoError(errno);
   }
   if (!S_ISCHR(info.st_mode)) {
     *kind = StreamKind::kFileOrPipe;
@@ -87,32 +43,17 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
       return 0;
     }
     if (errno != EINTR) {
-      return MapErrno(errno);
+      return ErrnoError(errno);
     }
   }
 }
 
-bool NamesUtf8(const char* value) {
-  std::string text(value);
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') {
-      c = static_cast<char>(c - 'A' + 'a');
-    }
-  }
-  return text.find("utf-8") != std::string::npos || text.find("utf8") != std::string::npos;
-}
-
-// The locale's character set as the C library would choose it, without loading any locale
-// file: the first of LC_ALL, LC_CTYPE and LANG that is set and not empty decides.
-
+// The locale's character set from this process's environment (LocaleCharset).
 TerminalCharset PlatformCharset() {
-  for (const char* name : {"LC_ALL", "LC_CTYPE", "LANG"}) {
+  return LocaleCharset([](const char* name) {
     const char* value = std::getenv(name);
-    if (value != nullptr && *value != '\0') {
-      return NamesUtf8(value) ? TerminalCharset::kUtf8 : TerminalCharset::kOther;
-    }
-  }
-  return TerminalCharset::kOther;
+    return std::string(value != nullptr ? value : "");
+  });
 }
 
 // A name from the command line is in the locale's character set already, which is what the
@@ -124,11 +65,11 @@ int PlatformOpenRead(const std::string& path, FileHandle* handle) {
   // and anything that is not a regular file is refused right after.
   const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
   if (fd < 0) {
-    return MapErrno(errno);
+    return ErrnoError(errno);
   }
   struct stat info;
   if (fstat(fd, &info) != 0) {
-    const int error = MapErrno(errno);
+    const int error = ErrnoError(errno);
     close(fd);
     return error;
   }
@@ -149,7 +90,7 @@ int PlatformRead(FileHandle handle, void* buffer, std::size_t count, std::size_t
       return 0;
     }
     if (errno != EINTR) {
-      return MapErrno(errno);
+      return ErrnoError(errno);
     }
   }
 }
@@ -159,7 +100,7 @@ int PlatformSeek(FileHandle handle, std::int64_t position) {
     return kErrNegativeSeek;
   }
   if (lseek(Fd(handle), static_cast<off_t>(position), SEEK_SET) < 0) {
-    return MapErrno(errno);
+    return ErrnoError(errno);
   }
   return 0;
 }
@@ -167,7 +108,7 @@ int PlatformSeek(FileHandle handle, std::int64_t position) {
 int PlatformFileSize(FileHandle handle, std::int64_t* size) {
   struct stat info;
   if (fstat(Fd(handle), &info) != 0) {
-    return MapErrno(errno);
+    return ErrnoError(errno);
   }
   *size = static_cast<std::int64_t>(info.st_size);
   return 0;
@@ -175,7 +116,7 @@ int PlatformFileSize(FileHandle handle, std::int64_t* size) {
 
 int PlatformClose(FileHandle handle) {
   if (close(Fd(handle)) != 0 && errno != EINTR) {
-    return MapErrno(errno);
+    return ErrnoError(errno);
   }
   return 0;
 }
@@ -188,7 +129,7 @@ int PlatformFullPath(const std::string& name, std::string* full_path) {
   std::string current(256, '\0');
   while (getcwd(current.data(), current.size()) == nullptr) {
     if (errno != ERANGE) {
-      return MapErrno(errno);
+      return ErrnoError(errno);
     }
     current.resize(current.size() * 2);
   }

@@ -12,16 +12,15 @@
 //   writeOutput(stream, bytes)  -> takes a copy of the bytes for stream 1 or 2
 // and, where the host has them (a command line under node), two more:
 //   streamKind(stream)          -> 0 a file or a pipe, 1 another character device, 2 a terminal
-//   terminalCharset()           -> "utf-8" when a terminal shows UTF-8
+//   environment(name)           -> the value of an environment variable, "" when unset
 // without which both streams are files or pipes, as the page collects them.
 // A read answered with a promise suspends the run until the promise settles (the module is
 // built with emscripten's Asyncify), so a browser's Blob, which only gives its bytes
 // asynchronously, is read by the slices the program asks for and nothing more, whatever the
 // file's length; a read answered at once costs no suspension. A host reports a failure by
-// throwing or rejecting: an error with an `errorNumber` (a host that maps its system's errors
-// to the program's numbers, as node's does) keeps it; otherwise its name becomes the
-// program's error number here (HostError). Positions are held here, so the host's reads need
-// no state; they travel as doubles, exact up to 2^53.
+// throwing or rejecting: a system's error as node gives it (its name in `code`) or a
+// DOMException, which HostError makes the program's error number. Positions are held here, so the
+// host's reads need no state; they travel as doubles, exact up to 2^53.
 #include "platform/PlatformWeb.h"
 
 #include <emscripten.h>
@@ -29,6 +28,7 @@
 #include <map>
 
 #include "platform/Platform.h"
+#include "platform/PosixRules.h"
 
 namespace sondrax {
 
@@ -57,12 +57,12 @@ EM_JS(double, HostSize, (int id), {
 // The one call that may suspend the run: emscripten's handleSleep returns at once when the
 // answer is there, and otherwise unwinds the module's stack and rewinds it when it comes.
 EM_JS(int, HostRead, (int id, double start, void* buffer, int count), {
-  return Asyncify.handleSleep((wakeUp) => {
-    const failed = (error) => {
+  return Asyncify.handleSleep((wakeUp) = > {
+    const failed = (error) = > {
       Module["hostError"] = error;
       wakeUp(-1);
     };
-    const got = (bytes) => {
+    const got = (bytes) = > {
       let length;
       try {
         length = Math.min(bytes.length, count);
@@ -116,28 +116,64 @@ EM_JS(int, HostStreamKind, (int stream), {
   }
 });
 
-EM_JS(int, HostCharsetIsUtf8, (),
-      { return Module["terminalCharset"] && Module["terminalCharset"]() == "utf-8" ? 1 : 0; });
+// The value of the host's environment variable `name` into `out` (at most `size` bytes with
+// the closing zero); returns its length in bytes, 0 when the host has no such variable.
+EM_JS(int, HostVariable, (const char* name, char* out, int size), {
+  const value = Module["environment"] ? Module["environment"](UTF8ToString(name)) : "";
+  if (typeof value != "string" || value == "") {
+    return 0;
+  }
+  stringToUTF8(value, out, size);
+  return lengthBytesUTF8(value);
+});
 
 EM_JS(int, HostErrorIs, (const char* name), {
   const error = Module["hostError"];
   return error && error.name == UTF8ToString(name);
 });
 
-EM_JS(int, HostErrorNumber, (), {
+// The name of the system's error behind the host's last exception ("ENOENT", as node gives it
+// in `code`) into `out` (at most `size` bytes); 0 when it has none.
+EM_JS(int, HostErrorCode, (char* out, int size), {
   const error = Module["hostError"];
-  return error && error.errorNumber > 0 ? error.errorNumber : 0;
+  if (!error || typeof error.code != "string") {
+    return 0;
+  }
+  stringToUTF8(error.code, out, size);
+  return 1;
 });
 
-// The host's last exception as the program's error number: a file the host does not know is
-// not found, one the browser may not read is access denied, and a file changed or removed on
-// disk since the user chose it (NotReadableError) is a device I/O error. Anything else (the
-// host missing a function, a broken host) is a device I/O error too. A host that knows the
-// program's numbers says which.
+// The system's errno value behind the host's last exception (node gives it negated in `errno`);
+// 0 when it has none.
+EM_JS(int, HostErrno, (), {
+  const error = Module["hostError"];
+  return error && Number.isInteger(error.errno) && error.errno < 0 ? -error.errno : 0;
+});
+
+std::string HostEnvironment(const char* name) {
+  std::string value(64, '\0');
+  int length = HostVariable(name, value.data(), static_cast<int>(value.size()) + 1);
+  if (length > static_cast<int>(value.size())) {
+    value.assign(static_cast<std::size_t>(length), '\0');
+    length = HostVariable(name, value.data(), length + 1);
+  }
+  value.resize(static_cast<std::size_t>(length));
+  return value;
+}
+
+// The host's last exception as the program's error number. A system's error (node's, with its
+// name and errno) becomes what the POSIX layer makes of the same error. Otherwise: a file the
+// host does not know is not found, one the browser may not read is access denied, and a file
+// changed or removed on disk since the user chose it (NotReadableError) is a device I/O error;
+// anything else (the host missing a function, a broken host) is a device I/O error too.
 int HostError() {
-  const int number = HostErrorNumber();
-  if (number > 0) {
-    return number;
+  char code[32] = {};
+  if (HostErrorCode(code, sizeof code) != 0) {
+    const int named = ErrnoNamed(code);
+    const int error = named != 0 ? named : HostErrno();
+    if (error > 0) {
+      return ErrnoError(error);
+    }
   }
   if (HostErrorIs("NotFoundError")) {
     return kErrFileNotFound;
@@ -272,9 +308,9 @@ int PlatformWrite(int stream, const void* bytes, std::size_t count, std::size_t*
   return 0;
 }
 
+// The locale's character set from the host's environment, as the POSIX layer decides it.
 TerminalCharset PlatformCharset() {
-  return ShownOnTerminal || HostCharsetIsUtf8() != 0 ? TerminalCharset::kUtf8
-                                                     : TerminalCharset::kOther;
+  return ShownOnTerminal ? TerminalCharset::kUtf8 : LocaleCharset(HostEnvironment);
 }
 
 // The page hands the file's name over as UTF-8, which is what a terminal of kUtf8 takes.
