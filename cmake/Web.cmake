@@ -11,7 +11,14 @@ endif()
 
 set(SONDRAX_SITE ${CMAKE_BINARY_DIR}/site)
 
-add_executable(sondrax_web src/WebMain.cc)
+# sondrax-check's JSON line and repair plan come from its own sources; their folder seam links but
+# is never called, as the module opens no folder and writes no file.
+set(SONDRAX_WEB_SOURCES src/WebMain.cc src/check/Lines.cc src/check/Repair.cc
+                        src/platform/FoldersPosix.cc)
+set(SONDRAX_WEB_EXPORTS
+    _SondraxReport,_SondraxRecord,_SondraxDiagnosis,_SondraxCheckLine,_SondraxRepairPlan)
+
+add_executable(sondrax_web ${SONDRAX_WEB_SOURCES})
 target_link_libraries(sondrax_web PRIVATE sondrax_core)
 set_target_properties(sondrax_web PROPERTIES OUTPUT_NAME sondrax RUNTIME_OUTPUT_DIRECTORY
                                                                  ${SONDRAX_SITE})
@@ -27,7 +34,7 @@ target_link_options(
   -sWASM_ASYNC_COMPILATION=0
   -sENVIRONMENT=worker,node
   -sFILESYSTEM=0
-  -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord,_SondraxDiagnosis
+  -sEXPORTED_FUNCTIONS=${SONDRAX_WEB_EXPORTS}
   -sEXPORTED_RUNTIME_METHODS=ccall)
 
 # The npm package (tools/npm-pack.sh configures build-npm/ with SONDRAX_NPM=ON): the same program
@@ -38,7 +45,7 @@ target_link_options(
 option(SONDRAX_NPM "Build the npm package's files in npm/package/" OFF)
 if(SONDRAX_NPM)
   set(SONDRAX_NPM_DIR ${CMAKE_BINARY_DIR}/npm/package)
-  add_executable(sondrax_npm_core src/WebMain.cc)
+  add_executable(sondrax_npm_core ${SONDRAX_WEB_SOURCES})
   target_link_libraries(sondrax_npm_core PRIVATE sondrax_core)
   set_target_properties(sondrax_npm_core PROPERTIES OUTPUT_NAME sondrax-umd RUNTIME_OUTPUT_DIRECTORY
                                                                             ${CMAKE_BINARY_DIR}/npm)
@@ -50,7 +57,7 @@ if(SONDRAX_NPM)
     -sSINGLE_FILE=1
     -sENVIRONMENT=web,worker
     -sFILESYSTEM=0
-    -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord,_SondraxDiagnosis
+    -sEXPORTED_FUNCTIONS=${SONDRAX_WEB_EXPORTS}
     -sEXPORTED_RUNTIME_METHODS=ccall)
   add_custom_command(
     OUTPUT ${SONDRAX_NPM_DIR}/sondrax-core.js
