@@ -71,15 +71,35 @@ function diagnose(file) {
   }
 }
 
+// What the page saves and offers beside the report, for the file known to the page as `path`
+// (a dropped folder's file by its path inside the folder): sondrax-check's JSON line for it, and
+// the plan of a repaired copy (the JSON "null" where its sizes are not its only fault).
+function checked(file, path) {
+  input = file;
+  try {
+    return {
+      checkLine: sondrax.ccall("SondraxCheckLine", "string", ["string"], [path]),
+      repairPlan: sondrax.ccall("SondraxRepairPlan", "string", ["string"], [path]),
+    };
+  } finally {
+    input = null;
+  }
+}
+
 // Each file is reported twice: once for the exact bytes of the report (to save), once as a
 // UTF-8 terminal receives it (to show). A report costs a few reads of the file, so the second
 // run costs as little as the first.
-self.onmessage = ({ data: { file } }) => {
+self.onmessage = ({ data: { file, path, diagnosisOnly } }) => {
   try {
+    // A repaired copy the page built is judged before it is offered; nothing else is asked.
+    if (diagnosisOnly) {
+      postMessage({ diagnosis: diagnose(file) });
+      return;
+    }
     bytesRead = 0;
     const start = performance.now();
     const exact = report(file, false);
-    // The record of the exact run: the chunks the walk met, which the map draws (record.js).
+    // The record of the exact run: the chunks the walk met (the page draws the diagnosis's).
     const record = sondrax.ccall("SondraxRecord", "string", [], []);
     const diagnosis = diagnose(file);
     const milliseconds = performance.now() - start;
@@ -96,6 +116,7 @@ self.onmessage = ({ data: { file } }) => {
         milliseconds,
         record,
         diagnosis,
+        ...checked(file, path ?? file.name),
       },
       [exact.stdout.buffer],
     );
