@@ -85,7 +85,6 @@ set(SONDRAX_PAGE_FILES
     style.css
     boot.js
     app.js
-    record.js
     map.js
     report-text.js
     worker.js

@@ -8,7 +8,6 @@ const FILES = [
   "style.css",
   "boot.js",
   "app.js",
-  "record.js",
   "map.js",
   "report-text.js",
   "worker.js",
