@@ -59,6 +59,7 @@ export function chunkText(chunk) {
 
 // What the colours and marks mean, beside the drawing.
 const legendItems = [
+  ["riff", "RIFF header; the thin bar is the RIFF size, red where it is not the file's"],
   ["fmt", "format"],
   ["data", "samples"],
   ["list", "tags (LIST, bext)"],
@@ -147,8 +148,17 @@ export function chunkMap(diagnosis, name) {
     });
   if (riffEnd > length) svg.append(beyond(length, riffEnd));
 
+  // The RIFF header and form, before the first chunk.
+  svg.append(
+    svgElement("rect", { x: 0, y: 10, width: width(0, 12), height: 22, class: "chunk riff" }),
+  );
+  // Samples whose size was never written (never finalised, a streaming writer's placeholder)
+  // are drawn as far as the diagnosis finds them, not as the size declares.
+  const { data } = diagnosis;
+  const unsized = (chunk) =>
+    data !== null && data.sizing !== "sized" && chunk.offset === data.offset;
   for (const chunk of walked) {
-    const end = declaredEnd(chunk);
+    const end = unsized(chunk) ? chunk.offset + 8 + data.present : declaredEnd(chunk);
     const shownEnd = Math.min(end, length);
     svg.append(
       svgElement("rect", {
@@ -171,11 +181,7 @@ export function chunkMap(diagnosis, name) {
   }
   svg.append(svgElement("line", { x1: at(length), x2: at(length), y1: 4, y2: 52, class: "end" }));
 
-  const caption = htmlElement(
-    "figcaption",
-    "",
-    `Chunk map: ${count(length)} bytes; the thin bar below is the RIFF size`,
-  );
+  const caption = htmlElement("figcaption", "", `Chunk map: ${count(length)} bytes`);
   const list = htmlElement("details", "map-text");
   const ids = [...new Set(walked.map((chunk) => idText(chunk.id).trimEnd()))];
   list.append(
