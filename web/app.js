@@ -19,6 +19,7 @@ const table = document.getElementById("table");
 const tableBody = table.querySelector("tbody");
 const hideOk = document.getElementById("hide-ok");
 const batchStatus = document.getElementById("batch-status");
+const noneTaken = document.getElementById("none-taken");
 
 const entries = []; // every file shown, newest first: { id, name, root, row, result, diagnosis }
 let nextId = 1;
@@ -685,6 +686,9 @@ const waveName = /\.(wav|wave|bwf|rf64)$/i;
 
 /** Files as [path, File] pairs, each its own entry. */
 function addFiles(named) {
+  // A folder without WAVE files gives nothing to report: say so rather than nothing at all.
+  noneTaken.textContent =
+    named.length === 0 ? "No WAVE files there (.wav, .wave, .bwf or .rf64 names)." : "";
   const added = named.map(([path, file]) => [createEntry(path), file]);
   addEntries(added.map(([entry]) => entry));
   for (const [entry, file] of added) addFile(entry, file);
