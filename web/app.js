@@ -698,21 +698,26 @@ function addFiles(named) {
 const folderFiles = (named) =>
   named.filter(([path]) => waveName.test(path)).sort(([a], [b]) => (a < b ? -1 : a > b ? 1 : 0));
 
-// A dropped file or folder (a FileSystemEntry): its files, a folder's walked to the end.
+// The WAVE files of a dropped folder (a FileSystemEntry), its subfolders walked to the end. A
+// file or folder the browser cannot give (removed since, no permission) is passed over.
 async function entryFiles(fsEntry) {
   const path = fsEntry.fullPath.replace(/^\//, "");
-  if (fsEntry.isFile) {
-    return [[path, await new Promise((resolve, reject) => fsEntry.file(resolve, reject))]];
+  try {
+    if (fsEntry.isFile) {
+      if (!waveName.test(path)) return [];
+      return [[path, await new Promise((resolve, reject) => fsEntry.file(resolve, reject))]];
+    }
+    const found = [];
+    const reader = fsEntry.createReader();
+    // A folder's entries come a part at a time, until an empty part.
+    for (;;) {
+      const part = await new Promise((resolve, reject) => reader.readEntries(resolve, reject));
+      if (part.length === 0) return found;
+      for (const child of part) found.push(...(await entryFiles(child)));
+    }
+  } catch {
+    return [];
   }
-  const found = [];
-  const reader = fsEntry.createReader();
-  // A folder's entries come a part at a time, until an empty part.
-  for (;;) {
-    const part = await new Promise((resolve, reject) => reader.readEntries(resolve, reject));
-    if (part.length === 0) break;
-    for (const child of part) found.push(...(await entryFiles(child)));
-  }
-  return found;
 }
 
 async function addDropped(items) {
