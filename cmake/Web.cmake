@@ -19,7 +19,13 @@ find_program(SONDRAX_NODE node REQUIRED)
 # and writes through the host, npm/run.js. Asyncify lets a read the host answers with a promise
 # (a Blob in a browser) suspend the run until the bytes come. Node takes the browsers' code
 # path, which needs nothing of node's.
-add_executable(sondrax_web src/WebMain.cc)
+# sondrax-check's JSON line and repair plan come from its own sources; their folder seam links but
+# is never called, as the module opens no folder and writes no file.
+set(SONDRAX_WEB_SOURCES src/WebMain.cc src/check/Lines.cc src/check/Repair.cc
+                        src/platform/FoldersPosix.cc)
+set(SONDRAX_WEB_EXPORTS
+    _SondraxReport,_SondraxRecord,_SondraxDiagnosis,_SondraxCheckLine,_SondraxRepairPlan)
+add_executable(sondrax_web ${SONDRAX_WEB_SOURCES})
 target_link_libraries(sondrax_web PRIVATE sondrax_core)
 set_target_properties(sondrax_web PROPERTIES OUTPUT_NAME sondrax-glue RUNTIME_OUTPUT_DIRECTORY
                                                                       ${CMAKE_BINARY_DIR}/core)
@@ -33,7 +39,7 @@ target_link_options(
   -sFILESYSTEM=0
   -sASYNCIFY=1
   -sASYNCIFY_IMPORTS=HostRead
-  -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord,_SondraxDiagnosis
+  -sEXPORTED_FUNCTIONS=${SONDRAX_WEB_EXPORTS}
   -sEXPORTED_RUNTIME_METHODS=ccall)
 set(SONDRAX_CORE_MODULE ${PROJECT_SOURCE_DIR}/npm/sondrax-core.js)
 add_custom_command(
@@ -69,7 +75,6 @@ set(SONDRAX_PAGE_FILES
     examples/example.wav
     npm/run.js
     npm/inputs.js
-    npm/record.js
     npm/sondrax-core.js)
 set(SONDRAX_PAGE_OUTPUTS)
 foreach(page_file IN LISTS SONDRAX_PAGE_FILES)

@@ -8,6 +8,8 @@
 
 #include "Sondrax.h"
 #include "UTypes.h"
+#include "check/Lines.h"
+#include "check/Repair.h"
 #include "diagnosis/Diagnosis.h"
 #include "platform/PlatformWeb.h"
 #include "report/Cp437.h"
@@ -147,5 +149,67 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* SondraxRecord() {
 extern "C" EMSCRIPTEN_KEEPALIVE const char* SondraxDiagnosis(const char* name) {
   static std::string json;
   json = sondrax::DiagnosisJson(sondrax::Diagnose(name));
+  return json.c_str();
+}
+
+/// The line sondrax-check --json writes for the host's file `name` (without a repair): the
+/// path first, then the diagnosis's JSON, and a line end. `name` is the path as the page knows
+/// it (a dropped folder's files by their path inside it), so a table saved from the page holds
+/// the same bytes as the native program's for the same files. Valid until the next call.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* SondraxCheckLine(const char* name) {
+  static std::string line;
+  line = sondrax::JsonLine(name, sondrax::Diagnose(name), sondrax::RepairNote{}, false);
+  return line.c_str();
+}
+
+namespace sondrax {
+namespace {
+
+std::string HexText(std::string_view bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string hex;
+  for (const char c : bytes) {
+    const auto byte = static_cast<unsigned char>(c);
+    hex.push_back(kDigits[byte >> 4]);
+    hex.push_back(kDigits[byte & 15]);
+  }
+  return hex;
+}
+
+// The plan as JSON, its bytes as hexadecimal text: {"copyLength":N, "insertAt":N, "inserted":
+// "hex", "patches":[{"offset":N, "bytes":"hex"}]}; "null" when the file's faults are not its
+// sizes alone, or when no plan makes a sound copy of it.
+std::string RepairPlanJson(const DiagnosisRec& diagnosis) {
+  if (!SizesOnlyFault(diagnosis)) {
+    return "null";
+  }
+  const RepairPlan plan = PlanRepair(diagnosis);
+  if (plan.CopyLength <= 0) {
+    return "null";
+  }
+  std::string json = "{\"copyLength\":" + IntText(plan.CopyLength) +
+                     ",\"insertAt\":" + IntText(plan.InsertAt) + ",\"inserted\":\"" +
+                     HexText(plan.Inserted) + "\",\"patches\":[";
+  for (const PatchRec& patch : plan.Patches) {
+    json += "{\"offset\":" + IntText(patch.Offset) + ",\"bytes\":\"" + HexText(patch.Bytes) +
+            "\"},";
+  }
+  if (json.back() == ',') {
+    json.pop_back();
+  }
+  json += "]}";
+  return json;
+}
+
+}  // namespace
+}  // namespace sondrax
+
+/// How to make a repaired copy of the host's file `name` (see RepairPlanJson): the original's
+/// first copyLength bytes with the patches written over them at their offsets, and `inserted`
+/// after its first insertAt bytes. The host builds the copy and judges it before offering it;
+/// the original is never written. Valid until the next call.
+extern "C" EMSCRIPTEN_KEEPALIVE const char* SondraxRepairPlan(const char* name) {
+  static std::string json;
+  json = sondrax::RepairPlanJson(sondrax::Diagnose(name));
   return json.c_str();
 }

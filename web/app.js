@@ -1,31 +1,45 @@
-// The page: files chosen, dropped or linked with ?file=URL go to the program in a worker one at
-// a time. Each gets an entry: the diagnosis's verdict and reason, the chunk map and the report as
-// a console shows it; the batch table above lists them all. The shown reports are kept for the
-// tab's life. What a file is and how it is judged comes from the program's diagnosis as it
-// gives it: the page shows it and decides nothing of it.
+// The page: files chosen, dropped (folders too) or linked with ?file=URL go to the program in a
+// worker one at a time. Each gets an entry: the diagnosis's verdict, reason and findings, the
+// format, play time and tags, the chunk map, and the report as a console shows it; the batch
+// table above lists them all, sortable, and saves as CSV or as sondrax-check's JSON Lines. The
+// shown reports are kept for the tab's life. What a file is and how it is judged comes from the
+// program's diagnosis as it gives it: the page shows it and decides nothing of it.
 
-import { chunkMap } from "./map.js";
-import { count, readRecord, verdictTitles } from "./record.js";
+import { chunkMap, count } from "./map.js";
 import { consoleLines, consoleText, isErrorLine } from "./report-text.js";
 
 const reports = document.getElementById("reports");
 const loading = document.getElementById("loading");
 const drop = document.getElementById("drop");
 const chooser = document.getElementById("files");
+const folderChooser = document.getElementById("folder");
 const batch = document.getElementById("batch");
 const summary = document.getElementById("summary");
-const tableBody = document.querySelector("#table tbody");
-const problemsOnly = document.getElementById("problems-only");
+const table = document.getElementById("table");
+const tableBody = table.querySelector("tbody");
+const hideOk = document.getElementById("hide-ok");
 const batchStatus = document.getElementById("batch-status");
+const noneTaken = document.getElementById("none-taken");
 
-const entries = []; // every file shown, newest first: { id, name, root, row, result }
+const entries = []; // every file shown, newest first: { id, name, root, row, result, diagnosis }
 let nextId = 1;
+
+/** A short title for each verdict of the diagnosis, in the order sondrax-check counts them. */
+const verdictTitles = {
+  ok: "OK",
+  warning: "Warning",
+  problem: "Problem",
+  "not-wave": "Not a WAVE file",
+  unreadable: "Unreadable",
+};
+const verdictOrder = Object.keys(verdictTitles);
 
 // ---- The worker -------------------------------------------------------------------------
 
-const queue = []; // entries waiting for their report, in order
+// Jobs waiting for the worker, in order: { file, path, diagnosisOnly, done(data), failed(text) }.
+const queue = [];
 let worker = null;
-let running = null; // the entry whose file the worker has
+let running = null; // the job the worker has
 let unavailable = false; // the program could not be loaded
 
 function startWorker() {
@@ -35,11 +49,11 @@ function startWorker() {
       loading.hidden = true;
       return;
     }
-    const entry = running;
+    const job = running;
     running = null;
     if (data.failure !== undefined) {
       // The program stopped on this file; the next file gets a fresh worker.
-      showFailure(entry, `The program failed on this file: ${data.failure}`);
+      job.failed(`The program failed on this file: ${data.failure}`);
       worker.terminate();
       startWorker();
       next();
@@ -47,7 +61,7 @@ function startWorker() {
     }
     // The worker goes on with the next file while this one is shown.
     next();
-    showReport(entry, { ...data, name: entry.name, size: entry.file.size });
+    job.done(data);
     // A batch is kept once its last file is reported, not after each file.
     if (running === null) {
       fillRows();
@@ -60,8 +74,8 @@ function startWorker() {
     loading.hidden = false;
     loading.textContent = "The program could not be loaded. Reload the page to try again.";
     loading.classList.add("failure");
-    for (const entry of [running, ...queue.splice(0)]) {
-      if (entry !== null) showFailure(entry, "The program could not be loaded.");
+    for (const job of [running, ...queue.splice(0)]) {
+      if (job !== null) job.failed("The program could not be loaded.");
     }
     running = null;
   };
@@ -70,7 +84,17 @@ function startWorker() {
 function next() {
   if (running !== null || queue.length === 0) return;
   running = queue.shift();
-  worker.postMessage({ file: running.file });
+  const { file, path, diagnosisOnly } = running;
+  worker.postMessage({ file, path, diagnosisOnly });
+}
+
+function submit(job) {
+  if (unavailable) {
+    job.failed("The program could not be loaded.");
+    return;
+  }
+  queue.push(job);
+  next();
 }
 
 // ---- One entry per file -------------------------------------------------------------------
@@ -83,9 +107,23 @@ function element(tag, className, text) {
 }
 
 const byteCount = (n) => `${count(n)} byte${n === 1 ? "" : "s"}`;
+const plural = (n, one, many = `${one}s`) => `${count(n)} ${n === 1 ? one : many}`;
+// A path's last part, for the names of saved files.
+const baseName = (path) => path.slice(path.lastIndexOf("/") + 1);
+
+// The columns of the table after the file's name, and what each sorts by.
+const columns = [
+  ["Verdict", "verdict-cell", (d) => verdictOrder.indexOf(d.verdict)],
+  ["Reason", "reason", (d) => d.reason],
+  ["Format", "", (d) => d.format?.name ?? null],
+  ["Channels", "", (d) => d.format?.channels ?? null],
+  ["Rate", "", (d) => d.format?.rate ?? null],
+  ["Bits", "", (d) => d.format?.bits ?? null],
+  ["Play time", "", (d) => d.duration.present],
+];
 
 function createEntry(name) {
-  const entry = { id: `file-${nextId++}`, name, file: null, result: null };
+  const entry = { id: `file-${nextId++}`, name, file: null, result: null, diagnosis: null };
   entry.root = element("article", "report");
   entry.root.id = entry.id;
   entry.root.dataset.state = "waiting";
@@ -102,17 +140,18 @@ function createEntry(name) {
   fileCell.scope = "row";
   fileCell.append(link);
   entry.row.append(fileCell);
-  for (const label of ["Format", "Channels", "Rate", "Bits", "Play time"]) {
-    const cell = element("td", "", "");
+  for (const [label, className] of columns) {
+    const cell = element("td", className, "");
     cell.dataset.label = label;
     entry.row.append(cell);
   }
-  entry.row.append(element("td", "verdict-cell", "waiting"));
+  entry.row.children[1].textContent = "waiting";
   return entry;
 }
 
 // Entries come in as a batch, newest batch first, and are announced in the summary.
 function addEntries(added) {
+  if (added.length === 0) return;
   const articles = document.createDocumentFragment();
   const rows = document.createDocumentFragment();
   for (const entry of added) {
@@ -127,24 +166,25 @@ function addEntries(added) {
 }
 
 function addFile(entry, file) {
-  if (unavailable) {
-    showFailure(entry, "The program could not be loaded.");
-    return;
-  }
   entry.file = file;
   entry.facts.textContent = `${byteCount(file.size)} · reading…`;
-  queue.push(entry);
-  next();
+  submit({
+    file,
+    path: entry.name,
+    done: (data) => showReport(entry, { ...data, name: entry.name, size: file.size }),
+    failed: (message) => showFailure(entry, message),
+  });
 }
 
-// The page could not give the file to the program, or the program failed on it: no verdict,
-// but it counts among the files with problems.
+// The page could not give the file to the program, or the program failed on it: no
+// diagnosis, and it counts among the unreadable files.
 function showFailure(entry, message) {
   entry.root.dataset.state = "failed";
   entry.root.dataset.verdict = "unreadable";
   entry.facts.textContent = message;
   entry.facts.classList.add("failure");
-  entry.row.lastChild.textContent = "could not be read";
+  entry.row.children[1].textContent = verdictTitles.unreadable;
+  entry.row.children[2].textContent = message;
   entry.row.dataset.verdict = "unreadable";
   updateSummary();
 }
@@ -168,48 +208,53 @@ function reportBlock(text, name) {
   return block;
 }
 
-// Seconds as minutes and seconds, "1:05.30".
-function playTimeText(seconds) {
-  if (seconds === null) return "";
-  const minutes = Math.floor(seconds / 60);
-  return `${minutes}:${(seconds - minutes * 60).toFixed(2).padStart(5, "0")}`;
+const hundredths = new Intl.NumberFormat("en-US", {
+  minimumFractionDigits: 2,
+  maximumFractionDigits: 2,
+});
+const secondsText = (seconds) => `${hundredths.format(seconds)} s`;
+
+// The play time of the samples the file holds and, where its sizes declare another, that one:
+// "5.67 s of 10.00 s" for a file cut off.
+function playTimeText({ present, declared }) {
+  if (present === null) return "";
+  if (declared === null || declared === present) return secondsText(present);
+  if (declared > present) return `${secondsText(present)} of ${secondsText(declared)}`;
+  return `${secondsText(present)} (its sizes declare ${secondsText(declared)})`;
 }
 
 // The table is filled a few times a second while a batch is reported, not once per file: a
 // table of many rows costs as much to lay out again as all the reports together.
-const rowsToFill = new Map();
+const rowsToFill = new Set();
 let rowTimer = 0;
 
-function fillRowSoon(entry, diagnosis) {
-  rowsToFill.set(entry, diagnosis);
+function fillRowSoon(entry) {
+  rowsToFill.add(entry);
   if (rowTimer === 0) rowTimer = setTimeout(fillRows, 250);
 }
 
 function fillRows() {
   clearTimeout(rowTimer);
   rowTimer = 0;
-  for (const [entry, diagnosis] of rowsToFill) fillRow(entry, diagnosis);
+  for (const entry of rowsToFill) fillRow(entry);
   rowsToFill.clear();
-  // A screen reader hears the count when the batch is done, not at every step of it.
+  sortRows();
+  // A screen reader hears the counts when the batch is done, not at every step of it.
   summary.setAttribute("aria-busy", String(running !== null));
   updateSummary();
 }
 
-// The play time is that of the samples the file holds; the one its sizes declare, where it
-// differs (a file cut off), is the cell's title.
-function fillRow(entry, { format, duration, verdict, reason }) {
+function fillRow(entry) {
+  const diagnosis = entry.diagnosis;
+  const { format, verdict, reason } = diagnosis;
   const cells = entry.row.children;
-  cells[1].textContent = format ? format.name : "";
-  cells[2].textContent = format ? `${format.channels} ch` : "";
-  cells[3].textContent = format ? `${count(format.rate)} Hz` : "";
-  cells[4].textContent = format ? `${format.bits} bit` : "";
-  cells[5].textContent = playTimeText(duration.present);
-  cells[5].title =
-    duration.declared !== null && duration.declared !== duration.present
-      ? `declared ${playTimeText(duration.declared)}`
-      : "";
-  cells[6].textContent = verdictTitles[verdict];
-  cells[6].title = reason;
+  cells[1].textContent = verdictTitles[verdict];
+  cells[2].textContent = reason;
+  cells[3].textContent = format ? format.name : "";
+  cells[4].textContent = format ? `${format.channels} ch` : "";
+  cells[5].textContent = format ? `${count(format.rate)} Hz` : "";
+  cells[6].textContent = format ? `${format.bits} bit` : "";
+  cells[7].textContent = playTimeText(diagnosis.duration);
   entry.row.dataset.verdict = verdict;
 }
 
@@ -220,36 +265,104 @@ function verdictLine({ verdict, reason }) {
   return line;
 }
 
+// The findings under the verdict; a single one whose sentence is the reason is not repeated.
+function findingsList({ findings, reason }) {
+  if (findings.length === 0 || (findings.length === 1 && findings[0].text === reason)) {
+    return null;
+  }
+  const list = element("ul", "findings");
+  list.setAttribute("aria-label", "Findings");
+  for (const finding of findings) {
+    const item = element("li");
+    item.dataset.severity = finding.severity;
+    item.append(
+      element("span", "severity", `${verdictTitles[finding.severity] ?? "Note"}: `),
+      finding.text,
+    );
+    if (finding.count > 1) item.append(` (${plural(finding.count, "time")})`);
+    list.append(item);
+  }
+  return list;
+}
+
+// The file's facts in one line: length, format, channels, rate and play time.
+function factsText(diagnosis, size) {
+  const { format } = diagnosis;
+  const parts = [byteCount(size)];
+  if (format) {
+    parts.push(
+      format.name,
+      plural(format.channels, "channel"),
+      `${count(format.rate)} Hz`,
+      playTimeText(diagnosis.duration),
+    );
+  }
+  return parts.filter((part) => part !== "").join(" · ");
+}
+
+// The INFO items and bext fields, wherever in the file they stand.
+function tagList({ tags, tagsLeftOut }) {
+  if (tags.length === 0) return null;
+  const list = element("dl", "tags");
+  list.setAttribute("aria-label", "Tags");
+  for (const tag of tags) {
+    const term = element("dt", "", tag.name);
+    term.append(" ", element("span", "tag-id", `(${tag.chunk} ${tag.id})`));
+    list.append(term, element("dd", "", tag.text));
+  }
+  if (tagsLeftOut > 0) {
+    list.append(element("dt", "", "…"), element("dd", "", `${plural(tagsLeftOut, "more tag")}`));
+  }
+  return list;
+}
+
 function showReport(entry, result) {
   entry.result = result;
   const { exitCode, stdout, shownOut, shownErr, bytesRead, milliseconds } = result;
   const diagnosis = JSON.parse(result.diagnosis);
+  entry.diagnosis = diagnosis;
   const root = entry.root;
   root.dataset.exitCode = String(exitCode);
   root.dataset.bytesRead = String(bytesRead);
+  root.dataset.milliseconds = String(milliseconds);
   root.dataset.verdict = diagnosis.verdict;
-  entry.facts.textContent =
-    `${byteCount(result.size)} · ${byteCount(bytesRead)} read · ` +
-    `${milliseconds.toFixed(1)} ms · exit code ${exitCode}`;
-  fillRowSoon(entry, diagnosis);
+  entry.facts.textContent = factsText(diagnosis, result.size);
+  fillRowSoon(entry);
 
   const actions = element("div", "actions");
   const copy = element("button", "copy", "Copy text");
-  const save = element("button", "save", "Save report");
-  save.title = "The exact bytes of the report: code page 437 with CR LF line ends";
   const saveUtf8 = element("button", "save-utf8", "Save as UTF-8 text");
   saveUtf8.title = "The report as shown, for any text editor";
+  const save = element("button", "save", "Save exact report (code page 437)");
+  save.title = "The exact bytes of the report: code page 437 with CR LF line ends";
   const status = element("output");
-  actions.append(copy, save, saveUtf8, status);
+  actions.append(copy, saveUtf8, save, status);
 
-  // Everything but the verdict folds away; an OK report among others starts folded.
+  // The chunk map and the report fold away; an OK report among others starts folded.
   const body = element("details", "body");
   body.open = diagnosis.verdict !== "ok" || entries.length < 2;
-  body.append(element("summary", "", "Report and chunk map"));
-  const map = chunkMap(readRecord(result.record), entry.name);
+  body.append(element("summary", "", "Chunk map and report"));
+  const map = chunkMap(diagnosis, entry.name);
   if (map) body.append(map);
   body.append(reportBlock(shownOut, entry.name));
-  root.append(verdictLine(diagnosis), actions, body);
+
+  // What a developer of the page wants to know, out of the way of the verdict.
+  const run = element("details", "run");
+  run.append(
+    element("summary", "", "Run details"),
+    element(
+      "p",
+      "",
+      `${byteCount(bytesRead)} read · ${milliseconds.toFixed(1)} ms · exit code ${exitCode}`,
+    ),
+  );
+  root.insertBefore(verdictLine(diagnosis), entry.facts);
+  root.append(
+    ...[findingsList(diagnosis), tagList(diagnosis)].filter((node) => node !== null),
+    actions,
+    body,
+    run,
+  );
 
   // Copying gives the text as shown, the fatal error text included, as a console shows both.
   let text = consoleText(shownOut);
@@ -263,12 +376,90 @@ function showReport(entry, result) {
   }
   entry.text = text;
 
+  const name = baseName(entry.name);
   copy.onclick = () => copyText(text, status);
-  save.onclick = () => saveBytes(stdout, `${entry.name}.txt`);
-  saveUtf8.onclick = () => saveBytes(utf8Text(text), `${entry.name}.utf8.txt`);
+  save.onclick = () => saveBytes(stdout, `${name}.txt`);
+  saveUtf8.onclick = () => saveBytes(utf8Text(text), `${name}.utf8.txt`);
+  const plan = JSON.parse(result.repairPlan ?? "null");
+  if (plan !== null && entry.file !== null) offerRepair(entry, plan, actions, status);
   root.dataset.state = "done";
   applyFilter(entry);
 }
+
+// ---- A repaired copy ----------------------------------------------------------------------
+
+const hexBytes = (hex) => Uint8Array.from(hex.match(/../g) ?? [], (pair) => parseInt(pair, 16));
+
+/**
+ * The copy the plan describes, as a File made of slices of `original` and the plan's bytes: the
+ * original's first copyLength bytes with the patches over them, the inserted bytes after its
+ * first insertAt bytes. Nothing of the original is read to make it, and nothing is written.
+ */
+function repairedCopy(original, plan, name) {
+  const patches = plan.patches
+    .map(({ offset, bytes }) => ({ offset, bytes: hexBytes(bytes) }))
+    .sort((a, b) => a.offset - b.offset);
+  const parts = [];
+  let at = 0;
+  const copyTo = (end) => {
+    for (const patch of patches) {
+      const patchEnd = patch.offset + patch.bytes.length;
+      if (patchEnd <= at || patch.offset >= end) continue;
+      if (patch.offset > at) parts.push(original.slice(at, patch.offset));
+      const from = Math.max(at, patch.offset);
+      const to = Math.min(end, patchEnd);
+      parts.push(patch.bytes.slice(from - patch.offset, to - patch.offset));
+      at = to;
+    }
+    if (at < end) parts.push(original.slice(at, end));
+    at = end;
+  };
+  copyTo(Math.min(plan.insertAt, plan.copyLength));
+  parts.push(hexBytes(plan.inserted));
+  copyTo(plan.copyLength);
+  return new File(parts, name, { type: "audio/wav" });
+}
+
+// The copy is judged by the program like any file before it is offered: only a copy that
+// judges OK gets its button.
+function offerRepair(entry, plan, actions, status) {
+  const dot = entry.name.lastIndexOf(".");
+  const name = baseName(
+    dot > entry.name.lastIndexOf("/")
+      ? `${entry.name.slice(0, dot)}.repaired${entry.name.slice(dot)}`
+      : `${entry.name}.repaired.wav`,
+  );
+  const copy = repairedCopy(entry.file, plan, name);
+  const note = element("p", "repair-note", "Checking a repaired copy…");
+  entry.root.insertBefore(note, actions);
+  submit({
+    file: copy,
+    diagnosisOnly: true,
+    done: ({ diagnosis }) => {
+      const judged = JSON.parse(diagnosis);
+      if (judged.verdict !== "ok") {
+        note.textContent =
+          `No repaired copy: with its sizes rewritten the file would still be ` +
+          `${verdictTitles[judged.verdict]}: ${judged.reason}.`;
+        return;
+      }
+      note.textContent =
+        "Only the sizes are wrong: a copy with them rewritten judges OK. " +
+        "Your file is not changed.";
+      const save = element("button", "save-repaired", "Save repaired copy");
+      save.onclick = () => {
+        saveBlob(copy, name);
+        status.value = `Saved ${name}.`;
+      };
+      actions.insertBefore(save, status);
+    },
+    failed: (message) => {
+      note.textContent = `No repaired copy: ${message}`;
+    },
+  });
+}
+
+// ---- Saving and copying -------------------------------------------------------------------
 
 // Text with CR LF line ends as UTF-8 bytes, as a saved report has them.
 const utf8Text = (text) => new TextEncoder().encode(text.replace(/\n/g, "\r\n"));
@@ -288,8 +479,8 @@ async function copyText(text, status) {
   status.value = "Copied.";
 }
 
-function saveBytes(bytes, name) {
-  const url = URL.createObjectURL(new Blob([bytes], { type: "text/plain" }));
+function saveBlob(blob, name) {
+  const url = URL.createObjectURL(blob);
   const link = element("a");
   link.href = url;
   link.download = name;
@@ -299,23 +490,113 @@ function saveBytes(bytes, name) {
   setTimeout(() => URL.revokeObjectURL(url), 60_000);
 }
 
-// ---- The batch: summary, filter, Save all and Copy all -------------------------------------
+const saveBytes = (bytes, name, type = "text/plain") => saveBlob(new Blob([bytes], { type }), name);
+
+// ---- The batch: counts, sorting, filter and saves -----------------------------------------
 
 function updateSummary() {
-  const done = entries.filter((entry) => entry.root.dataset.verdict !== undefined);
-  const problems = done.filter((entry) => entry.root.dataset.verdict !== "ok").length;
-  const waiting = entries.length - done.length;
+  const counts = Object.fromEntries(verdictOrder.map((verdict) => [verdict, 0]));
+  for (const entry of entries) {
+    const verdict = entry.root.dataset.verdict;
+    if (verdict !== undefined) counts[verdict]++;
+  }
+  const done = verdictOrder.reduce((sum, verdict) => sum + counts[verdict], 0);
+  const waiting = entries.length - done;
   let text =
-    `${done.length} file${done.length === 1 ? "" : "s"} reported, ` + `${problems} with problems`;
-  if (waiting > 0) text += `, ${waiting} waiting`;
+    `${plural(entries.length, "file")}: ${counts.ok} OK, ` +
+    `${plural(counts.warning, "warning")}, ${plural(counts.problem, "problem")}, ` +
+    `${counts["not-wave"]} not WAVE, ${counts.unreadable} unreadable`;
+  if (waiting > 0) text += `; ${waiting} waiting`;
   text += ".";
   if (summary.textContent !== text) summary.textContent = text;
 }
 
+// The sorted column (0 the file's name, then `columns`) and its direction; null: newest first.
+let sorting = null;
+const collator = new Intl.Collator("en", { numeric: true });
+
+function sortKey(entry, column) {
+  if (column === 0) return entry.name;
+  if (entry.diagnosis === null) {
+    return column === 1 && entry.root.dataset.verdict === "unreadable"
+      ? verdictOrder.indexOf("unreadable")
+      : null;
+  }
+  return columns[column - 1][2](entry.diagnosis);
+}
+
+function sortRows() {
+  if (sorting === null) return;
+  const { column, ascending } = sorting;
+  const keyed = entries.map((entry) => [sortKey(entry, column), entry]);
+  keyed.sort(([a], [b]) => {
+    // Files not judged yet stay at the end either way.
+    if (a === null || b === null) return (a === null) - (b === null);
+    const order = typeof a === "string" ? collator.compare(a, b) : a - b;
+    return ascending ? order : -order;
+  });
+  tableBody.append(...keyed.map(([, entry]) => entry.row));
+}
+
+for (const [column, header] of table.querySelectorAll("thead th").entries()) {
+  header.querySelector("button").addEventListener("click", () => {
+    const ascending = sorting?.column === column ? !sorting.ascending : true;
+    sorting = { column, ascending };
+    for (const other of table.querySelectorAll("thead th")) other.removeAttribute("aria-sort");
+    header.setAttribute("aria-sort", ascending ? "ascending" : "descending");
+    sortRows();
+  });
+}
+
 function applyFilter(entry) {
-  const hide = problemsOnly.checked && entry.root.dataset.verdict === "ok";
+  const hide = hideOk.checked && entry.root.dataset.verdict === "ok";
   entry.root.hidden = hide;
   entry.row.hidden = hide;
+}
+
+// The judged files the table shows, in its order.
+function shownRows() {
+  const byRow = new Map(entries.map((entry) => [entry.row, entry]));
+  return [...tableBody.rows]
+    .map((row) => byRow.get(row))
+    .filter((entry) => entry.diagnosis !== null && !entry.row.hidden);
+}
+
+function csvField(value) {
+  const text = value === null || value === undefined ? "" : String(value);
+  return /[",\r\n]/.test(text) ? `"${text.replace(/"/g, '""')}"` : text;
+}
+
+const csvHeader = [
+  "path",
+  "verdict",
+  "reason",
+  "format",
+  "channels",
+  "rate",
+  "bits",
+  "seconds",
+  "declared seconds",
+  "bytes",
+];
+
+function tableCsv() {
+  const lines = [csvHeader];
+  for (const { name, diagnosis: d } of shownRows()) {
+    lines.push([
+      name,
+      d.verdict,
+      d.reason,
+      d.format?.name,
+      d.format?.channels,
+      d.format?.rate,
+      d.format?.bits,
+      d.duration.present,
+      d.duration.declared,
+      d.length,
+    ]);
+  }
+  return lines.map((fields) => `${fields.map(csvField).join(",")}\r\n`).join("");
 }
 
 function allText() {
@@ -329,7 +610,18 @@ function allText() {
     .join("\n");
 }
 
-problemsOnly.addEventListener("change", () => entries.forEach(applyFilter));
+hideOk.addEventListener("change", () => entries.forEach(applyFilter));
+document.getElementById("save-csv").onclick = () =>
+  saveBytes(tableCsv(), "sondrax-check.csv", "text/csv");
+// Each line is sondrax-check --json's for the file, as the program wrote it.
+document.getElementById("save-jsonl").onclick = () =>
+  saveBytes(
+    shownRows()
+      .map((entry) => entry.result.checkLine)
+      .join(""),
+    "sondrax-check.jsonl",
+    "application/jsonl",
+  );
 document.getElementById("copy-all").onclick = () => copyText(allText(), batchStatus);
 document.getElementById("save-all").onclick = () =>
   saveBytes(utf8Text(allText()), "sondrax-reports.utf8.txt");
@@ -389,11 +681,59 @@ function restore() {
 
 // ---- Where files come from ----------------------------------------------------------------
 
-function addFiles(files) {
-  const added = [];
-  for (const file of files) added.push([createEntry(file.name), file]);
+// The names sondrax-check takes from a folder by default.
+const waveName = /\.(wav|wave|bwf|rf64)$/i;
+
+/** Files as [path, File] pairs, each its own entry. */
+function addFiles(named) {
+  // A folder without WAVE files gives nothing to report: say so rather than nothing at all.
+  noneTaken.textContent =
+    named.length === 0 ? "No WAVE files there (.wav, .wave, .bwf or .rf64 names)." : "";
+  const added = named.map(([path, file]) => [createEntry(path), file]);
   addEntries(added.map(([entry]) => entry));
   for (const [entry, file] of added) addFile(entry, file);
+}
+
+// The WAVE files of a folder, by their paths inside it, in the order of their paths.
+const folderFiles = (named) =>
+  named.filter(([path]) => waveName.test(path)).sort(([a], [b]) => (a < b ? -1 : a > b ? 1 : 0));
+
+// The WAVE files of a dropped folder (a FileSystemEntry), its subfolders walked to the end. A
+// file or folder the browser cannot give (removed since, no permission) is passed over.
+async function entryFiles(fsEntry) {
+  const path = fsEntry.fullPath.replace(/^\//, "");
+  try {
+    if (fsEntry.isFile) {
+      if (!waveName.test(path)) return [];
+      return [[path, await new Promise((resolve, reject) => fsEntry.file(resolve, reject))]];
+    }
+    const found = [];
+    const reader = fsEntry.createReader();
+    // A folder's entries come a part at a time, until an empty part.
+    for (;;) {
+      const part = await new Promise((resolve, reject) => reader.readEntries(resolve, reject));
+      if (part.length === 0) return found;
+      for (const child of part) found.push(...(await entryFiles(child)));
+    }
+  } catch {
+    return [];
+  }
+}
+
+async function addDropped(items) {
+  // The entries must be taken while the drop lasts; the files may be read after it.
+  const dropped = [...items]
+    .filter((item) => item.kind === "file")
+    .map((item) => [item.webkitGetAsEntry?.() ?? null, item.getAsFile()]);
+  const named = [];
+  for (const [fsEntry, file] of dropped) {
+    if (fsEntry?.isDirectory) {
+      named.push(...folderFiles(await entryFiles(fsEntry)));
+    } else if (file !== null) {
+      named.push([file.name, file]);
+    }
+  }
+  addFiles(named);
 }
 
 // A file that a link gives: fetched with its progress shown and a way to cancel; a web page
@@ -455,14 +795,19 @@ async function addLinkedFiles(links) {
 }
 
 chooser.addEventListener("change", () => {
-  addFiles(chooser.files);
+  addFiles([...chooser.files].map((file) => [file.name, file]));
   chooser.value = ""; // so that choosing the same file again reports it again
+});
+
+folderChooser.addEventListener("change", () => {
+  addFiles(folderFiles([...folderChooser.files].map((file) => [file.webkitRelativePath, file])));
+  folderChooser.value = "";
 });
 
 document.getElementById("example").onclick = () => addLinkedFiles(["example.wav"]);
 
-// A file dropped anywhere on the page is reported; the browser would otherwise open it. The
-// batch table comes into view, where the new files stand first.
+// A file or folder dropped anywhere on the page is reported; the browser would otherwise open
+// it. The batch table comes into view, where the new files stand first.
 document.addEventListener("dragover", (event) => {
   event.preventDefault();
   drop.classList.add("over");
@@ -473,10 +818,9 @@ document.addEventListener("dragleave", (event) => {
 document.addEventListener("drop", (event) => {
   event.preventDefault();
   drop.classList.remove("over");
-  if (event.dataTransfer.files.length > 0) {
-    addFiles(event.dataTransfer.files);
-    batch.scrollIntoView({ block: "start" });
-  }
+  addDropped(event.dataTransfer.items).then(() => {
+    if (!batch.hidden) batch.scrollIntoView({ block: "start" });
+  });
 });
 
 if (location.protocol !== "file:") {

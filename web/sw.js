@@ -10,7 +10,6 @@ const FILES = [
   "app.js",
   "run.js",
   "inputs.js",
-  "record.js",
   "map.js",
   "report-text.js",
   "worker.js",

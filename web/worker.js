@@ -7,26 +7,37 @@
 import { BlobInput } from "./inputs.js";
 import { joined, program, runReport, runText } from "./run.js";
 
-// One run on `file`: its exit code, its record and what it wrote to each stream.
+// One run on `file`: its exit code and what it wrote to each stream.
 async function report(file, input, asShown) {
   const output = { 1: [], 2: [] };
-  const { exitCode, record } = await runReport(file.name, asShown, {
+  const { exitCode } = await runReport(file.name, asShown, {
     input,
     write: (stream, bytes) => output[stream].push(bytes),
   });
-  return { exitCode, record, stdout: joined(output[1]), stderr: joined(output[2]) };
+  return { exitCode, stdout: joined(output[1]), stderr: joined(output[2]) };
 }
+
+// The text of one of the module's exports for `file`, known to the program as `name`.
+const text = (exportName, file, name, input = new BlobInput(file)) =>
+  runText(exportName, name, { input, write() {} });
 
 // Each file is reported twice: once for the exact bytes of the report (to save), once as a
 // UTF-8 terminal receives it (to show). A report costs a few reads of the file, so the second
 // run costs as little as the first. The diagnosis reads the file by itself, independently of
-// any report run.
-self.onmessage = async ({ data: { file } }) => {
+// any report run. Beside them, for the file known to the page as `path` (a dropped folder's
+// file by its path inside the folder): sondrax-check's JSON line for it, and the plan of a
+// repaired copy (the JSON "null" where its sizes are not its only fault).
+self.onmessage = async ({ data: { file, path, diagnosisOnly } }) => {
   try {
+    // A repaired copy the page built is judged before it is offered; nothing else is asked.
+    if (diagnosisOnly) {
+      postMessage({ diagnosis: await text("SondraxDiagnosis", file, file.name) });
+      return;
+    }
     const input = new BlobInput(file);
     const start = performance.now();
     const exact = await report(file, input, false);
-    const diagnosis = await runText("SondraxDiagnosis", file.name, { input, write() {} });
+    const diagnosis = await text("SondraxDiagnosis", file, file.name, input);
     const milliseconds = performance.now() - start;
     const read = input.bytesRead;
     const shown = await report(file, input, true);
@@ -39,9 +50,9 @@ self.onmessage = async ({ data: { file } }) => {
         shownErr: utf8.decode(shown.stderr),
         bytesRead: read,
         milliseconds,
-        // The record of the exact run: the chunks the walk met (record.js).
-        record: exact.record,
         diagnosis,
+        checkLine: await text("SondraxCheckLine", file, path ?? file.name),
+        repairPlan: await text("SondraxRepairPlan", file, path ?? file.name),
       },
       [exact.stdout.buffer],
     );

@@ -54,15 +54,16 @@ EM_JS(double, HostSize, (int id), {
   }
 });
 
+// clang-format off
 // The one call that may suspend the run: emscripten's handleSleep returns at once when the
 // answer is there, and otherwise unwinds the module's stack and rewinds it when it comes.
 EM_JS(int, HostRead, (int id, double start, void* buffer, int count), {
-  return Asyncify.handleSleep((wakeUp) = > {
-    const failed = (error) = > {
+  return Asyncify.handleSleep((wakeUp) => {
+    const failed = (error) => {
       Module["hostError"] = error;
       wakeUp(-1);
     };
-    const got = (bytes) = > {
+    const got = (bytes) => {
       let length;
       try {
         length = Math.min(bytes.length, count);
@@ -87,6 +88,8 @@ EM_JS(int, HostRead, (int id, double start, void* buffer, int count), {
     }
   });
 });
+
+// clang-format on
 
 EM_JS(int, HostClose, (int id), {
   try {

@@ -2,18 +2,30 @@
 // served from 127.0.0.1: the reports shown, copied and saved for chosen, dropped and linked
 // files, against the native program's output; a 3 GiB file; no request outside the page.
 import assert from "node:assert/strict";
-import { copyFileSync, createReadStream, readdirSync, readFileSync, statSync } from "node:fs";
+import { execFileSync, spawnSync } from "node:child_process";
+import {
+  createReadStream,
+  mkdirSync,
+  mkdtempSync,
+  readdirSync,
+  readFileSync,
+  statSync,
+  writeFileSync,
+} from "node:fs";
 import { createServer } from "node:http";
 import { createRequire } from "node:module";
-import { extname, join } from "node:path";
+import { tmpdir } from "node:os";
+import { basename, dirname, extname, join } from "node:path";
 import { after, before, test } from "node:test";
 
 import { chromium } from "playwright-core";
 
 import {
   asNamedInPage,
+  dataDir,
   GiB,
   nativeExact,
+  nativeProgram,
   nativeShown,
   removeDir,
   siteDir,
@@ -82,8 +94,26 @@ function serve(request, response) {
   createReadStream(file).pipe(response);
 }
 
+// Beyond testFiles, files of the diagnosis's states: real ones written by ffmpeg and sox, and a
+// take never finalised (its RIFF and data sizes left 0 after the samples were written).
+function diagnosisFiles() {
+  const real = [
+    "sox-pipe.wav",
+    "ffmpeg-rf64.wav",
+    "ffmpeg-rf64-pipe.wav",
+    "ffmpeg-mp3.wav",
+    "ffmpeg-bext.wav",
+    "ffmpeg-s24-title.wav",
+    "sox-float32.wav",
+  ].map((name) => [name, readFileSync(join(dataDir, "real", name))]);
+  const take = Buffer.from(readFileSync(join(dataDir, "pcm16-stereo.wav")));
+  take.writeUInt32LE(0, 4);
+  take.writeUInt32LE(0, 40);
+  return [...real, ["never-finalised.wav", take]];
+}
+
 before(async () => {
-  filesDir = writeFiles(files);
+  filesDir = writeFiles([...files, ...diagnosisFiles()]);
   writeSparseWave(join(filesDir, largeName), 3 * GiB);
   server = createServer(serve);
   await new Promise((resolve) => server.listen(0, "127.0.0.1", resolve));
@@ -243,6 +273,104 @@ test("each chosen file's report is shown, copied and saved as the native program
   assert.ok(text.includes("\u2550".repeat(7)) && text.includes("\r\n"), text);
 });
 
+// What the entry and the table show of the diagnosis: the verdict and reason, the format by its
+// name, the play time present against the declared one, the findings and the tags.
+const diagnoses = [
+  // name, verdict line, facts, findings and tags
+  [
+    "junk-998.wav",
+    /^Problem: cut off: 0\.00 s of 1\.00 s present/,
+    /PCM 16-bit .* 0\.00 s of 1\.00 s$/,
+  ],
+  ["never-finalised.wav", /^Problem: never finalised: 0\.10 s of samples/, /· 0\.10 s$/],
+  ["sox-pipe.wav", /^Warning: streamed: sizes never filled in/, /PCM 16-bit/],
+  ["ffmpeg-rf64.wav", /^OK: a sound RF64 file/, /PCM 16-bit/, /^Note: an RF64 file/],
+  ["ffmpeg-mp3.wav", /^Warning: the byte rate is 0/, /· MP3 ·/, /software \(INFO ISFT\)Lavf/],
+  ["mp3.wav", /^Not a WAVE file: .*MP3/, /^74 bytes$/],
+  ["ffmpeg-s24-title.wav", /^OK/, /PCM 24-bit, extensible · 1 channel/, /title \(INFO INAM\)/],
+  ["sox-float32.wav", /^OK/, /IEEE float 32/],
+  ["ffmpeg-bext.wav", /^OK/, /PCM 16-bit/, /description \(bext Description\)Scene 4 take 2/],
+];
+
+test("each entry and row shows the diagnosis: verdict, reason, format, play time, findings, tags", async (t) => {
+  const page = await openPage(t);
+  // At a phone's width: the reason is the line under the name, beside the verdict.
+  await page.setViewportSize({ width: 375, height: 800 });
+  await page.setInputFiles(
+    "#files",
+    diagnoses.map(([name]) => join(filesDir, name)),
+  );
+  for (const [name, verdict, facts, more] of diagnoses) {
+    await t.test(name, async () => {
+      const article = page.locator("article.report", {
+        has: page.locator("h2", { hasText: new RegExp(`^${name}$`) }),
+      });
+      await article.locator(":scope[data-state=done]").waitFor();
+      const verdictText = await article.locator(".verdict").textContent();
+      assert.match(verdictText, verdict);
+      assert.match(await article.locator(".facts").textContent(), facts);
+      assert.match(await article.locator("details.run").textContent(), /exit code \d/);
+      if (more) {
+        assert.match(
+          await article.locator(".findings, .tags").allTextContents().then(String),
+          more,
+        );
+      }
+      const row = page.locator("#table tbody tr", {
+        has: page.locator("th", { hasText: new RegExp(`^${name}$`) }),
+      });
+      await row.locator("td.reason:not(:empty)").waitFor();
+      const [title, reason] = verdictText.split(/: (.*)\.$/);
+      assert.equal(await row.locator("td.verdict-cell").textContent(), title);
+      assert.equal(await row.locator("td.reason").textContent(), reason);
+      const box = async (cell) => row.locator(cell).boundingBox();
+      const [file, shownVerdict, shownReason] = [
+        await box("th"),
+        await box("td.verdict-cell"),
+        await box("td.reason"),
+      ];
+      assert.ok(shownVerdict.y >= file.y + file.height && shownReason.y === shownVerdict.y);
+    });
+  }
+  if (process.env.SONDRAX_SCREENSHOT) {
+    // Laid out before it is in view, so that the picture has the whole entry.
+    await page.evaluate(() => {
+      for (const report of document.querySelectorAll(".report")) {
+        report.style.contentVisibility = "visible";
+      }
+    });
+    await page
+      .locator("article.report", { has: page.locator("h2", { hasText: "ffmpeg-bext.wav" }) })
+      .screenshot({ path: process.env.SONDRAX_SCREENSHOT.replace(/\.png$/, "-entry-375.png") });
+  }
+});
+
+test("a file whose only fault is its sizes gets a repaired copy, judged OK before it is offered", async (t) => {
+  const page = await openPage(t);
+  // A folder picked: its WAVE files by their paths inside it.
+  const folder = mkdtempSync(join(tmpdir(), "sondrax-picked-"));
+  t.after(() => removeDir(folder));
+  const names = ["never-finalised.wav", "ffmpeg-rf64-pipe.wav"];
+  for (const name of names) writeFileSync(join(folder, name), readFileSync(join(filesDir, name)));
+  writeFileSync(join(folder, "notes.txt"), "not a take");
+  await page.setInputFiles("#folder", folder);
+  const picked = await page.locator("article.report h2").allTextContents();
+  assert.deepEqual(picked.sort(), names.map((name) => `${basename(folder)}/${name}`).sort());
+  for (const name of names) {
+    const article = page.locator("article.report", { hasText: name });
+    await article.locator(".repair-note", { hasText: "judges OK" }).waitFor();
+    const [saved] = await Promise.all([
+      page.waitForEvent("download"),
+      article.locator("button.save-repaired").click(),
+    ]);
+    const copy = join(folder, saved.suggestedFilename());
+    await saved.saveAs(copy);
+    const line = execFileSync(join(dirname(nativeProgram()), "sondrax-check"), ["--json", copy]);
+    assert.equal(JSON.parse(line.toString()).verdict, "ok", name);
+    assert.equal(statSync(copy).size, statSync(join(folder, name)).size);
+  }
+});
+
 test("?file= reports files of the page's own site and nothing from elsewhere", async (t) => {
   const links = [
     "files/info-after-data.wav",
@@ -348,7 +476,7 @@ test("a 3 GiB file is reported in under 2 s, reading only what the report needs"
   assert.ok((await offset("LIST")) > (await offset("data")) + 3 * 10 ** 9);
   assert.match(
     await article.locator(".map-text li", { hasText: "LIST" }).textContent(),
-    /^"LIST" at byte 3,221,225,\d{3}, declares \d+ bytes$/,
+    /^"LIST" at byte 3,221,225,\d{3}: declares \d+ bytes$/,
   );
 });
 
@@ -363,12 +491,18 @@ test("at 375 and 1280 px, light and dark, the page fits its width and axe-core f
   t.after(() => context.close());
   const page = await context.newPage();
   await page.goto(`${origin}/`);
+  // No table before there are files.
+  assert.equal(await page.locator("#batch").isHidden(), true);
   const names = [
     "control-bytes.wav",
     "cut-off.wav",
     "empty.wav",
     "info-after-data.wav",
     "mp3.wav",
+    "cut-in-format.wav",
+    "never-finalised.wav",
+    "sox-pipe.wav",
+    "ffmpeg-bext.wav",
     largeName,
   ];
   await page.setInputFiles(
@@ -379,7 +513,14 @@ test("at 375 and 1280 px, light and dark, the page fits its width and axe-core f
     (count) => document.querySelectorAll("article.report[data-state=done]").length === count,
     names.length,
   );
-  await page.locator("#summary", { hasText: "6 files reported, 3 with problems." }).waitFor();
+  // The counts per verdict, and a repaired copy offered: every state an entry has.
+  await page
+    .locator("#summary", {
+      hasText: "10 files: 4 OK, 1 warning, 4 problems, 1 not WAVE, 0 unreadable.",
+    })
+    .waitFor();
+  await page.locator("button.save-repaired").first().waitFor();
+  await page.locator("thead button", { hasText: "Verdict" }).click();
   // Every report, map and chunk list unfolded, for the check and the picture.
   await page.evaluate(() =>
     document.querySelectorAll("details").forEach((details) => {
@@ -387,6 +528,8 @@ test("at 375 and 1280 px, light and dark, the page fits its width and axe-core f
     }),
   );
   await page.addScriptTag({ path: require.resolve("axe-core/axe.min.js") });
+  // Every report laid out, not only those in view, so that the maps can be measured.
+  await page.addStyleTag({ content: ".report { content-visibility: visible; }" });
   for (const width of [375, 1280]) {
     for (const colorScheme of ["light", "dark"]) {
       await t.test(`${width} px, ${colorScheme}`, async () => {
@@ -397,6 +540,25 @@ test("at 375 and 1280 px, light and dark, the page fits its width and axe-core f
           window.innerWidth,
         ]);
         assert.equal(widths[0], widths[1]);
+        // The map's labels stand inside their own chunks, so none runs into another.
+        const labels = await page.evaluate(() =>
+          [...document.querySelectorAll(".map svg")].flatMap((svg) => {
+            const rects = [...svg.querySelectorAll("rect.chunk")].map((r) =>
+              r.getBoundingClientRect(),
+            );
+            return [...svg.querySelectorAll("text")].map((text) => {
+              const box = text.getBoundingClientRect();
+              const inside = rects.some((r) => box.left >= r.left && box.right <= r.right);
+              const where = `${svg.querySelector("title").textContent} ${box.left}-${box.right}`;
+              return `${text.textContent}${inside && box.width > 0 ? "" : ` outside: ${where}`}`;
+            });
+          }),
+        );
+        assert.ok(labels.length > 5, labels);
+        assert.deepEqual(
+          labels.filter((label) => label.includes(" outside")),
+          [],
+        );
         const { violations } = await page.evaluate(() => window.axe.run());
         assert.deepEqual(
           violations.map(({ id, nodes }) => `${id}: ${nodes.map((node) => node.target).join(" ")}`),
@@ -410,33 +572,115 @@ test("at 375 and 1280 px, light and dark, the page fits its width and axe-core f
       });
     }
   }
-  // "Problems only" leaves the three good files out of the table and the reports.
-  await page.locator("#problems-only").check();
-  assert.equal(await page.locator("#table tbody tr:not([hidden])").count(), 3);
-  assert.equal(await page.locator("article.report:not([hidden])").count(), 3);
+  // "Hide OK files" leaves the four good files out of the table and the reports.
+  await page.locator("#hide-ok").check();
+  assert.equal(await page.locator("#table tbody tr:not([hidden])").count(), 6);
+  assert.equal(await page.locator("article.report:not([hidden])").count(), 6);
 });
 
-test("bench: what a report costs, and 200 reports on one page", async (t) => {
+// A minimal CSV reader: quoted fields with doubled quotes, CR LF between records.
+function csvRecords(text) {
+  const records = [];
+  let record = [];
+  let field = "";
+  for (let i = 0, quoted = false; i < text.length; i++) {
+    const c = text[i];
+    if (quoted) {
+      if (c === '"' && text[i + 1] === '"') field += text[i++];
+      else if (c === '"') quoted = false;
+      else field += c;
+    } else if (c === '"') quoted = true;
+    else if (c === ",") {
+      record.push(field);
+      field = "";
+    } else if (c === "\r" && text[i + 1] === "\n") {
+      records.push([...record, field]);
+      record = [];
+      field = "";
+      i++;
+    } else field += c;
+  }
+  return records;
+}
+
+async function download(page, button) {
+  const [saved] = await Promise.all([page.waitForEvent("download"), button.click()]);
+  return readFileSync(await saved.path(), "utf8");
+}
+
+test("a folder of 200 files dropped: 200 rows, sorted from the keyboard, saved as CSV and as sondrax-check's JSON Lines", async (t) => {
   const page = await openPage(t);
   await page.locator("#loading").waitFor({ state: "hidden" });
-  const paths = [];
+  // The folder as sondrax-check reads it: takes/ and takes/more/, every test file in turn, some
+  // names in capitals, and a text file that is not taken.
+  const root = mkdtempSync(join(tmpdir(), "sondrax-folder-"));
+  t.after(() => removeDir(root));
+  mkdirSync(join(root, "takes", "more"), { recursive: true });
+  const taken = [];
   for (let i = 0; i < 200; i++) {
-    const path = join(filesDir, `batch-${String(i).padStart(3, "0")}.wav`);
-    copyFileSync(join(filesDir, files[i % 8][0]), path);
-    paths.push(path);
+    const folder = i < 150 ? "takes" : "takes/more";
+    const path = `${folder}/take-${String(i).padStart(3, "0")}.${i % 10 === 0 ? "WAV" : "wav"}`;
+    writeFileSync(join(root, path), files[i % files.length][1]);
+    taken.push([path, i % files.length]);
   }
+  writeFileSync(join(root, "takes", "notes.txt"), "not a take");
+
+  // No browser drops a real folder on a headless page: the drop gives the folder's entries as
+  // Chromium does, a part of at most 100 at a time.
   const start = performance.now();
-  await page.setInputFiles("#files", paths);
+  await page.evaluate(
+    ([contents, taken]) => {
+      const blobs = contents.map(
+        (base64) => new Blob([Uint8Array.from(atob(base64), (c) => c.charCodeAt(0))]),
+      );
+      const fileEntry = (path, blob) => ({
+        isFile: true,
+        isDirectory: false,
+        fullPath: `/${path}`,
+        file: (resolve) => resolve(new File([blob], path.split("/").pop())),
+      });
+      const folderEntry = (path, children) => ({
+        isFile: false,
+        isDirectory: true,
+        fullPath: `/${path}`,
+        createReader() {
+          let given = 0;
+          return {
+            readEntries(resolve) {
+              const part = children.slice(given, given + 100);
+              given += part.length;
+              setTimeout(() => resolve(part));
+            },
+          };
+        },
+      });
+      const inFolder = (folder) =>
+        taken
+          .filter(([path]) => path.slice(0, path.lastIndexOf("/")) === folder)
+          .map(([path, index]) => fileEntry(path, blobs[index]));
+      const folder = folderEntry("takes", [
+        ...inFolder("takes"),
+        fileEntry("takes/notes.txt", new Blob(["not a take"])),
+        folderEntry("takes/more", inFolder("takes/more")),
+      ]);
+      const event = new DragEvent("drop", { bubbles: true, cancelable: true });
+      const item = { kind: "file", webkitGetAsEntry: () => folder, getAsFile: () => null };
+      Object.defineProperty(event, "dataTransfer", { value: { items: [item] } });
+      document.getElementById("drop").dispatchEvent(event);
+    },
+    [files.map(([, bytes]) => Buffer.from(bytes).toString("base64")), taken],
+  );
   await page.waitForFunction(
     () => document.querySelectorAll("article.report[data-state=done]").length === 200,
     null,
     { timeout: 60_000 },
   );
   const perFile = (performance.now() - start) / 200;
+  assert.equal(await page.locator("#table tbody tr").count(), 200);
   const run = await page.evaluate(
     () =>
-      [...document.querySelectorAll(".facts")].reduce(
-        (sum, facts) => sum + Number(/([\d.]+) ms/.exec(facts.textContent)[1]),
+      [...document.querySelectorAll("article.report")].reduce(
+        (sum, article) => sum + Number(article.dataset.milliseconds),
         0,
       ) / 200,
   );
@@ -448,19 +692,64 @@ test("bench: what a report costs, and 200 reports on one page", async (t) => {
       await frame();
       return performance.now() - begin;
     };
-    const filter = document.getElementById("problems-only");
+    const filter = document.getElementById("hide-ok");
+    const sort = document.querySelector("thead th:nth-child(3) button");
     return {
       filter: await timed(() => filter.click()),
       unfilter: await timed(() => filter.click()),
+      sort: await timed(() => sort.click()),
       scroll: await timed(() => window.scrollTo(0, document.documentElement.scrollHeight)),
     };
   });
   t.diagnostic(
     `per file: ${perFile.toFixed(1)} ms in all, ${run.toFixed(2)} ms the program's ` +
-      `run with its record and diagnosis; 200 reports: filter ${usable.filter.toFixed(0)} ms, ` +
-      `unfilter ${usable.unfilter.toFixed(0)} ms, scroll to the end ${usable.scroll.toFixed(0)} ms`,
+      `runs; 200 rows: filter ${usable.filter.toFixed(0)} ms, unfilter ` +
+      `${usable.unfilter.toFixed(0)} ms, sort ${usable.sort.toFixed(0)} ms, scroll to the ` +
+      `end ${usable.scroll.toFixed(0)} ms`,
   );
-  assert.equal(await page.locator("#table tbody tr").count(), 200);
+
+  // By verdict, from the keyboard: Enter sorts ok first, Space again turns the order round.
+  const order = ["ok", "warning", "problem", "not-wave", "unreadable"];
+  const header = page.locator("thead th", { hasText: "Verdict" });
+  await header.locator("button").focus();
+  for (const [key, sort, sign] of [
+    ["Enter", "ascending", 1],
+    ["Space", "descending", -1],
+  ]) {
+    await page.keyboard.press(key);
+    assert.equal(await header.getAttribute("aria-sort"), sort);
+    const shown = await page
+      .locator("#table tbody tr")
+      .evaluateAll((rows) => rows.map((row) => row.dataset.verdict));
+    const ranks = shown.map((verdict) => sign * order.indexOf(verdict));
+    assert.deepEqual(
+      ranks,
+      [...ranks].sort((a, b) => a - b),
+    );
+    if (process.env.SONDRAX_SCREENSHOT && sign === 1) {
+      await page.setViewportSize({ width: 1280, height: 900 });
+      await page.screenshot({ path: process.env.SONDRAX_SCREENSHOT.replace(/\.png$/, "-200.png") });
+    }
+  }
+
+  // The JSON Lines are the native sondrax-check's for the same folder, line for line.
+  const lines = await download(page, page.locator("#save-jsonl"));
+  // Its exit status tells of the problems found; its lines are what count here.
+  const native = spawnSync(join(dirname(nativeProgram()), "sondrax-check"), ["--json", "takes"], {
+    cwd: root,
+    maxBuffer: 2 ** 28,
+  }).stdout.toString("utf8");
+  const sorted = (text) => text.split("\n").filter(Boolean).sort();
+  assert.deepEqual(sorted(lines), sorted(native));
+  assert.equal(sorted(lines).length, 200);
+  // The CSV holds the same files with the same verdicts.
+  const [head, ...records] = csvRecords(await download(page, page.locator("#save-csv")));
+  assert.deepEqual(head.slice(0, 3), ["path", "verdict", "reason"]);
+  const verdictOf = new Map(
+    sorted(lines).map((line) => [JSON.parse(line).path, JSON.parse(line).verdict]),
+  );
+  assert.equal(records.length, 200);
+  assert.deepEqual(records.map(([path, verdict]) => [path, verdict]).sort(), [...verdictOf].sort());
 });
 
 test("a page that cannot load the program says so for every file", async (t) => {
