@@ -34,12 +34,14 @@ target_link_options(
 # as an ES module for node and browsers, beside the package's own files from npm/, in
 # npm/package/. Unlike the page's worker, a browser's main thread may not compile a module of
 # this size synchronously, so it compiles asynchronously; and node, whose ES modules have no
-# require, takes the browsers' code path, which needs nothing of node's.
+# require, takes the browsers' code path, which needs nothing of node's. The module also holds
+# sondrax-check, which the package's second command runs under node.
 option(SONDRAX_NPM "Build the npm package's files in npm/package/" OFF)
 if(SONDRAX_NPM)
   set(SONDRAX_NPM_DIR ${CMAKE_BINARY_DIR}/npm/package)
   add_executable(sondrax_npm_core src/WebMain.cc)
-  target_link_libraries(sondrax_npm_core PRIVATE sondrax_core)
+  target_link_libraries(sondrax_npm_core PRIVATE sondrax_check_core)
+  target_compile_definitions(sondrax_npm_core PRIVATE SONDRAX_WEB_CHECK)
   set_target_properties(sondrax_npm_core PROPERTIES OUTPUT_NAME sondrax-umd RUNTIME_OUTPUT_DIRECTORY
                                                                             ${CMAKE_BINARY_DIR}/npm)
   target_link_options(
@@ -50,7 +52,7 @@ if(SONDRAX_NPM)
     -sSINGLE_FILE=1
     -sENVIRONMENT=web,worker
     -sFILESYSTEM=0
-    -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord,_SondraxDiagnosis
+    -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord,_SondraxDiagnosis,_SondraxCheck
     -sEXPORTED_RUNTIME_METHODS=ccall)
   add_custom_command(
     OUTPUT ${SONDRAX_NPM_DIR}/sondrax-core.js

@@ -8,10 +8,12 @@
 //   readInput(id, start, count) -> a Uint8Array of up to `count` bytes from `start` on
 //   closeInput(id)
 //   writeOutput(stream, bytes)  -> takes a copy of the bytes for stream 1 or 2
-// and, where the host has them (a command line under node), two more:
+// and, where the host has them (a command line under node), more:
 //   streamKind(stream)          -> 0 a file or a pipe, 1 another character device, 2 a terminal
 //   terminalCharset()           -> "utf-8" when a terminal shows UTF-8
-// without which both streams are files or pipes, as the page collects them.
+//   fullPath(name)              -> the full path of the file of that name
+// without which both streams are files or pipes, as the page collects them, and a file's name
+// is all there is of its path.
 // In a page the input is a File read with FileReaderSync on Blob.slice, so a read costs the
 // bytes it asks for and nothing more, whatever the file's length. A host reports a failure by
 // throwing: an error with an `errorNumber` (a host that maps its system's errors to the
@@ -88,6 +90,18 @@ EM_JS(int, HostStreamKind, (int stream), {
     Module["hostError"] = error;
     return -1;
   }
+});
+
+// The full path into `buffer` when it fits `size` bytes with its NUL; returns the bytes it
+// needs with the NUL, or 0 when the host has no paths.
+EM_JS(int, HostFullPath, (const char* name, char* buffer, int size), {
+  if (!Module["fullPath"])
+    return 0;
+  const path = Module["fullPath"](UTF8ToString(name));
+  const needed = lengthBytesUTF8(path) + 1;
+  if (needed <= size)
+    stringToUTF8(path, buffer, size);
+  return needed;
 });
 
 EM_JS(int, HostCharsetIsUtf8, (),
@@ -190,9 +204,13 @@ int PlatformClose(FileHandle handle) {
   return HostClose(static_cast<int>(handle)) < 0 ? kErrDeviceIo : 0;
 }
 
-// The page knows a file by its name alone: a browser never tells where on disk a file lies.
+// The page knows a file by its name alone: a browser never tells where on disk a file lies. A
+// host with a file system (node) knows its full path.
 int PlatformFullPath(const std::string& name, std::string* full_path) {
-  *full_path = name;
+  if (!HostText([&](char* buffer, int size) { return HostFullPath(name.c_str(), buffer, size); },
+                full_path)) {
+    *full_path = name;
+  }
   return 0;
 }
 
@@ -265,6 +283,18 @@ constexpr PlatformCalls kPlatformCalls = {
 PlatformCalls Platform = kPlatformCalls;
 
 void PlatformWebShownOnTerminal(bool shown) { ShownOnTerminal = shown; }
+
+bool HostText(const std::function<int(char*, int)>& copy, std::string* text) {
+  // Most texts (names, paths) fit the first try.
+  text->assign(255, '\0');
+  int needed = copy(text->data(), static_cast<int>(text->size()) + 1);
+  if (needed > static_cast<int>(text->size()) + 1) {
+    text->assign(static_cast<std::size_t>(needed) - 1, '\0');
+    needed = copy(text->data(), needed);
+  }
+  text->resize(needed > 0 ? static_cast<std::size_t>(needed) - 1 : 0);
+  return needed > 0;
+}
 
 const PlatformCalls& PlatformDefaults() { return kPlatformCalls; }
 
