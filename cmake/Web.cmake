@@ -62,8 +62,19 @@ if(SONDRAX_NPM)
     DEPENDS sondrax_npm_core ${PROJECT_SOURCE_DIR}/cmake/EsModule.cmake)
   configure_file(${PROJECT_SOURCE_DIR}/npm/package.json.in ${SONDRAX_NPM_DIR}/package.json @ONLY)
   set(SONDRAX_NPM_OUTPUTS ${SONDRAX_NPM_DIR}/sondrax-core.js)
-  foreach(npm_file npm/index.js npm/index.d.ts npm/run.js npm/node-input.js npm/cli.js
-                   npm/README.md web/record.js LICENSE)
+  foreach(
+    npm_file
+    npm/index.js
+    npm/index.d.ts
+    npm/run.js
+    npm/node-input.js
+    npm/node-streams.js
+    npm/node-folders.js
+    npm/cli.js
+    npm/check-cli.js
+    npm/README.md
+    web/record.js
+    LICENSE)
     get_filename_component(npm_name ${npm_file} NAME)
     add_custom_command(
       OUTPUT ${SONDRAX_NPM_DIR}/${npm_name}
