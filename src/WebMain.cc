@@ -166,11 +166,11 @@ namespace {
 EM_JS(int, HostArgument, (int index, char* buffer, int size), {
   if (!Module["hostArguments"])
     Module["hostArguments"] = Module["checkArguments"]();
-  const argument = Module["hostArguments"][index];
-  if (argument == = undefined) {
+  if (index >= Module["hostArguments"].length) {
     Module["hostArguments"] = null;
     return 0;
   }
+  const argument = Module["hostArguments"][index];
   const needed = lengthBytesUTF8(argument) + 1;
   if (needed <= size)
     stringToUTF8(argument, buffer, size);
