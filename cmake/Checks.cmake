@@ -51,8 +51,22 @@ if(NOT CMAKE_CROSSCOMPILING AND NOT SONDRAX_SANITIZE AND NOT SONDRAX_FUZZ AND SO
   foreach(zip win32 win64)
     add_test(NAME Package.${zip} COMMAND ${SONDRAX_TOOLS}/package-check.sh ${zip})
   endforeach()
-  add_test(NAME Package.npm COMMAND ${SONDRAX_TOOLS}/npm-check.sh $<TARGET_FILE:sondrax>)
-  set_tests_properties(Package.deb Package.win32 Package.win64 Package.npm
+  add_test(NAME Package.npm COMMAND ${SONDRAX_TOOLS}/npm-check.sh $<TARGET_FILE:sondrax>
+                                    $<TARGET_FILE:sondrax-check>)
+  # The package's sondrax-check as built (the npm preset's build-npm/), before it is packed.
+  set(SONDRAX_NPM_PACKAGE ${PROJECT_SOURCE_DIR}/build-npm/npm/package)
+  add_test(
+    NAME Package.npmCheck
+    COMMAND sh -c [[test -f "$0/check-cli.js" || { echo "SKIPPED: $0 is not built"; exit 77; }
+              exec node --test "$1"]] ${SONDRAX_NPM_PACKAGE}
+            ${PROJECT_SOURCE_DIR}/tests/npm/check.test.mjs)
+  set_tests_properties(
+    Package.npmCheck
+    PROPERTIES
+      ENVIRONMENT
+      "SONDRAX_NPM_PACKAGE=${SONDRAX_NPM_PACKAGE};SONDRAX_NATIVE_CHECK=$<TARGET_FILE:sondrax-check>"
+  )
+  set_tests_properties(Package.deb Package.win32 Package.win64 Package.npm Package.npmCheck
                        PROPERTIES LABELS package SKIP_RETURN_CODE 77 TIMEOUT 900)
 endif()
 
