@@ -1,6 +1,8 @@
 // The host of sondrax-check under node: the files it reads, one open at a time or more, and the
 // folders, lists and new files of src/platform/FoldersWeb.cc. Each function does one thing of
-// node's and throws node's own error; the program decides what an error means.
+// node's and throws node's own error; the program decides what an error means. A path comes as
+// text, or as its bytes where it is not UTF-8, and node takes either; names in a folder go back
+// as bytes, so that a file named in Latin-1 is found again by its name.
 import {
   closeSync,
   fsyncSync,
@@ -26,6 +28,10 @@ function kindOf(info) {
   if (info.isSocket()) return 4;
   return 5;
 }
+
+// Bytes as one character each: the path's separators and dots are ASCII, so that resolve() works
+// on any bytes and they come back unchanged.
+const latin1 = (path) => Buffer.from(path).toString("latin1");
 
 const pause = new Int32Array(new SharedArrayBuffer(4));
 let scratch = new Uint8Array(1 << 16);
@@ -70,10 +76,10 @@ export function folderHost() {
       inputs.get(id)?.close();
       inputs.delete(id);
     },
-    fullPath: (name) => resolve(name),
+    fullPath: (name) => Buffer.from(resolve(latin1(process.cwd()), latin1(name)), "latin1"),
     kindOf: (path) => kindOf(statSync(path)),
     listFolder: (path) =>
-      readdirSync(path, { withFileTypes: true }).map((entry) => ({
+      readdirSync(path, { withFileTypes: true, encoding: "buffer" }).map((entry) => ({
         name: entry.name,
         kind: entry.isSymbolicLink() ? 6 : kindOf(entry),
       })),

@@ -1,9 +1,11 @@
 // The folder and new-file calls of sondrax-check in the WebAssembly build, run by a JavaScript
 // host with a file system (node). As in PlatformWeb.cc, each call is one call of a function the
-// host sets on the module object; paths travel as UTF-8 text, and handles as integers >= 0:
+// host sets on the module object; paths travel as PlatformWeb.cc's hostPath gives them (text,
+// or the bytes of a name that is not UTF-8), and handles as integers >= 0:
 //   kindOf(path)              -> the kind, following symbolic links (see HostKind below)
 //   listFolder(path)          -> an array of { name, kind } for every name but "." and "..",
-//                                kind as kindOf's, or 6 for a symbolic link (not followed)
+//                                the name as text or bytes, kind as kindOf's, or 6 for a
+//                                symbolic link (not followed)
 //   openList(path)            -> a handle to read a list of names from
 //   readList(handle, count)   -> a Uint8Array of up to `count` bytes; empty at the end
 //   closeList(handle)
@@ -41,7 +43,7 @@ constexpr int kHostLink = 6;
 // names are taken.
 EM_JS(int, HostKind, (const char* path), {
   try {
-    return Module["kindOf"](UTF8ToString(path));
+    return Module["kindOf"](Module["hostPath"](path));
   } catch (error) {
     Module["hostError"] = error;
     return -1;
@@ -50,7 +52,7 @@ EM_JS(int, HostKind, (const char* path), {
 
 EM_JS(int, HostListFolder, (const char* path), {
   try {
-    Module["hostListing"] = Module["listFolder"](UTF8ToString(path));
+    Module["hostListing"] = Module["listFolder"](Module["hostPath"](path));
     return Module["hostListing"].length;
   } catch (error) {
     Module["hostError"] = error;
@@ -60,13 +62,8 @@ EM_JS(int, HostListFolder, (const char* path), {
 
 // The name of entry `index` into `buffer` when it fits `size` bytes with its NUL; returns the
 // bytes it needs with the NUL.
-EM_JS(int, HostEntryName, (int index, char* buffer, int size), {
-  const name = Module["hostListing"][index].name;
-  const needed = lengthBytesUTF8(name) + 1;
-  if (needed <= size)
-    stringToUTF8(name, buffer, size);
-  return needed;
-});
+EM_JS(int, HostEntryName, (int index, char* buffer, int size),
+      { return Module["hostText"](Module["hostListing"][index].name, buffer, size); });
 
 EM_JS(int, HostEntryKind, (int index), { return Module["hostListing"][index].kind; });
 
@@ -74,7 +71,7 @@ EM_JS(void, HostListingDone, (), { Module["hostListing"] = null; });
 
 EM_JS(int, HostOpenList, (const char* path), {
   try {
-    return Module["openList"](UTF8ToString(path));
+    return Module["openList"](Module["hostPath"](path));
   } catch (error) {
     Module["hostError"] = error;
     return -1;
@@ -102,7 +99,7 @@ EM_JS(void, HostCloseList, (int handle), {
 
 EM_JS(int, HostMakeFolder, (const char* path), {
   try {
-    Module["makeFolder"](UTF8ToString(path));
+    Module["makeFolder"](Module["hostPath"](path));
     return 0;
   } catch (error) {
     Module["hostError"] = error;
@@ -112,7 +109,7 @@ EM_JS(int, HostMakeFolder, (const char* path), {
 
 EM_JS(int, HostCreateNew, (const char* path), {
   try {
-    return Module["createNew"](UTF8ToString(path));
+    return Module["createNew"](Module["hostPath"](path));
   } catch (error) {
     Module["hostError"] = error;
     return -1;
@@ -141,7 +138,7 @@ EM_JS(int, HostFinishNew, (int handle), {
 
 EM_JS(int, HostLink, (const char* from, const char* to), {
   try {
-    Module["link"](UTF8ToString(from), UTF8ToString(to));
+    Module["link"](Module["hostPath"](from), Module["hostPath"](to));
     return 0;
   } catch (error) {
     Module["hostError"] = error;
@@ -151,7 +148,7 @@ EM_JS(int, HostLink, (const char* from, const char* to), {
 
 EM_JS(int, HostRemove, (const char* path), {
   try {
-    Module["remove"](UTF8ToString(path));
+    Module["remove"](Module["hostPath"](path));
     return 0;
   } catch (error) {
     Module["hostError"] = error;

@@ -3,7 +3,8 @@
 // There is no file system: the input file and the standard streams belong to the JavaScript
 // host that loaded the module, and every call here is one call of a function the host sets on
 // the module object:
-//   openInput(name)             -> an id (an integer >= 0) for the file of that name
+//   openInput(name)             -> an id (an integer >= 0) for the file of that name, given as
+//                                  hostPath (below) gives it
 //   inputSize(id)               -> its length in bytes
 //   readInput(id, start, count) -> a Uint8Array of up to `count` bytes from `start` on
 //   closeInput(id)
@@ -11,7 +12,7 @@
 // and, where the host has them (a command line under node), more:
 //   streamKind(stream)          -> 0 a file or a pipe, 1 another character device, 2 a terminal
 //   terminalCharset()           -> "utf-8" when a terminal shows UTF-8
-//   fullPath(name)              -> the full path of the file of that name
+//   fullPath(name)              -> the full path of the file of that name, as text or bytes
 // without which both streams are files or pipes, as the page collects them, and a file's name
 // is all there is of its path.
 // In a page the input is a File read with FileReaderSync on Blob.slice, so a read costs the
@@ -32,11 +33,46 @@ namespace sondrax {
 
 namespace {
 
+// A path or a name between the program and the host is its bytes, which on a POSIX system
+// need not be UTF-8 (a file named in Latin-1). hostPath(pointer) gives the host the path at
+// `pointer` as text when it is UTF-8, else as a Uint8Array of its bytes, which node takes as a
+// path too; hostText(value, buffer, size) copies a host's text or bytes into `buffer` when they
+// fit `size` bytes with their NUL, and returns the bytes they need with the NUL.
+EM_JS(void, DefineHostPaths, (), {
+  const utf8 = new TextDecoder("utf-8", {fatal : true});
+  Module["hostPath"] = function(pointer) {
+    let end = pointer;
+    while (HEAPU8[end] != 0) end += 1;
+    const bytes = HEAPU8.slice(pointer, end);
+    try {
+      return utf8.decode(bytes);
+    } catch (error) {
+      return bytes;
+    }
+  };
+  Module["hostText"] = function(value, buffer, size) {
+    if (typeof value == "string") {
+      const needed = lengthBytesUTF8(value) + 1;
+      if (needed <= size)
+        stringToUTF8(value, buffer, size);
+      return needed;
+    }
+    if (value.length + 1 <= size) {
+      HEAPU8.set(value, buffer);
+      HEAPU8[buffer + value.length] = 0;
+    }
+    return value.length + 1;
+  };
+});
+
+// Set when the module starts, before any run.
+const bool kHostPathsDefined = (DefineHostPaths(), true);
+
 // Each function returns -1 when the host threw, and keeps what it threw in Module["hostError"]
 // for HostError.
 EM_JS(int, HostOpen, (const char* name), {
   try {
-    return Module["openInput"](UTF8ToString(name));
+    return Module["openInput"](Module["hostPath"](name));
   } catch (error) {
     Module["hostError"] = error;
     return -1;
@@ -97,11 +133,7 @@ EM_JS(int, HostStreamKind, (int stream), {
 EM_JS(int, HostFullPath, (const char* name, char* buffer, int size), {
   if (!Module["fullPath"])
     return 0;
-  const path = Module["fullPath"](UTF8ToString(name));
-  const needed = lengthBytesUTF8(path) + 1;
-  if (needed <= size)
-    stringToUTF8(path, buffer, size);
-  return needed;
+  return Module["hostText"](Module["fullPath"](Module["hostPath"](name)), buffer, size);
 });
 
 EM_JS(int, HostCharsetIsUtf8, (),

@@ -40,6 +40,11 @@ before(() => {
   writeFileSync(join(dir, "sub", "cut.wav"), example.subarray(0, 600));
   writeFileSync(join(dir, "sub", "deep", "text.wave"), "RIFX, not a sound");
   symlinkSync(join(dir, "vanished.wav"), join(dir, "sub", "gone.wav"));
+  // A name in Latin-1, not UTF-8: found and opened by its bytes.
+  writeFileSync(
+    Buffer.concat([Buffer.from(join(dir, "sub", "caf")), Buffer.from("e92e776176", "hex")]),
+    example,
+  );
   writeFileSync(join(dir, "list0"), "good.wav\0sub/cut.wav\0missing.wav\0");
 });
 after(() => removeDir(dir));
