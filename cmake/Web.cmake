@@ -53,7 +53,10 @@ if(SONDRAX_NPM)
     -sENVIRONMENT=web,worker
     -sFILESYSTEM=0
     -sEXPORTED_FUNCTIONS=_SondraxReport,_SondraxRecord,_SondraxDiagnosis,_SondraxCheck
-    -sEXPORTED_RUNTIME_METHODS=ccall)
+    -sEXPORTED_RUNTIME_METHODS=ccall
+    # emscripten's small allocator: 10 KB less than its default, and as fast here (report() on a
+    # path or on bytes, and sondrax-check on 3000 small files, measured).
+    -sMALLOC=emmalloc)
   add_custom_command(
     OUTPUT ${SONDRAX_NPM_DIR}/sondrax-core.js
     COMMAND
