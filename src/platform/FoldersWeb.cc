@@ -2,7 +2,8 @@
 // host with a file system (node). As in PlatformWeb.cc, each call is one call of a function the
 // host sets on the module object; paths travel as PlatformWeb.cc's hostPath gives them (text,
 // or the bytes of a name that is not UTF-8), and handles as integers >= 0:
-//   kindOf(path)              -> the kind, following symbolic links (see HostKind below)
+//   kindOf(path)              -> the kind, following symbolic links: 0 a file, 1 a folder,
+//                                2 a FIFO, 3 a device, 4 a socket, 5 anything else
 //   listFolder(path)          -> an array of { name, kind } for every name but "." and "..",
 //                                the name as text or bytes, kind as kindOf's, or 6 for a
 //                                symbolic link (not followed)
