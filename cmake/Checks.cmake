@@ -51,7 +51,8 @@ if(NOT CMAKE_CROSSCOMPILING AND NOT SONDRAX_SANITIZE AND NOT SONDRAX_FUZZ AND SO
   foreach(zip win32 win64)
     add_test(NAME Package.${zip} COMMAND ${SONDRAX_TOOLS}/package-check.sh ${zip})
   endforeach()
-  add_test(NAME Package.npm COMMAND ${SONDRAX_TOOLS}/npm-check.sh $<TARGET_FILE:sondrax>)
+  add_test(NAME Package.npm COMMAND ${SONDRAX_TOOLS}/npm-check.sh $<TARGET_FILE:sondrax>
+                                    $<TARGET_FILE:sondrax-check>)
   set_tests_properties(Package.deb Package.win32 Package.win64 Package.npm
                        PROPERTIES LABELS package SKIP_RETURN_CODE 77 TIMEOUT 900)
 endif()

@@ -1,13 +1,16 @@
 // The entry point of the WebAssembly build. The page's worker calls SondraxReport for each file
-// the user gives it, in the same module: every run starts from fresh state.
+// the user gives it, in the same module: every run starts from fresh state. The module also
+// holds sondrax-check (SondraxCheck), whose folders its host reaches (FoldersWeb.cc).
 #include <emscripten.h>
 
 #include <cmath>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "Sondrax.h"
 #include "UTypes.h"
+#include "check/Check.h"
 #include "check/Lines.h"
 #include "check/Repair.h"
 #include "diagnosis/Diagnosis.h"
@@ -191,8 +194,8 @@ std::string RepairPlanJson(const DiagnosisRec& diagnosis) {
                      ",\"insertAt\":" + IntText(plan.InsertAt) + ",\"inserted\":\"" +
                      HexText(plan.Inserted) + "\",\"patches\":[";
   for (const PatchRec& patch : plan.Patches) {
-    json += "{\"offset\":" + IntText(patch.Offset) + ",\"bytes\":\"" + HexText(patch.Bytes) +
-            "\"},";
+    json +=
+        "{\"offset\":" + IntText(patch.Offset) + ",\"bytes\":\"" + HexText(patch.Bytes) + "\"},";
   }
   if (json.back() == ',') {
     json.pop_back();
@@ -212,4 +215,39 @@ extern "C" EMSCRIPTEN_KEEPALIVE const char* SondraxRepairPlan(const char* name) 
   static std::string json;
   json = sondrax::RepairPlanJson(sondrax::Diagnose(name));
   return json.c_str();
+}
+
+namespace {
+
+// The host's arguments for sondrax-check: checkArguments() -> an array of strings, the
+// program's name not among them. Argument `index` goes into `buffer` when it fits `size` bytes
+// with its NUL; returns the bytes it needs with the NUL, or 0 past the last.
+EM_JS(int, HostArgument, (int index, char* buffer, int size), {
+  if (!Module["hostArguments"])
+    Module["hostArguments"] = Module["checkArguments"]();
+  if (index >= Module["hostArguments"].length) {
+    Module["hostArguments"] = null;
+    return 0;
+  }
+  const argument = Module["hostArguments"][index];
+  const needed = lengthBytesUTF8(argument) + 1;
+  if (needed <= size)
+    stringToUTF8(argument, buffer, size);
+  return needed;
+});
+
+}  // namespace
+
+/// Runs sondrax-check on the host's arguments (checkArguments()), its files and folders reached
+/// through the host (FoldersWeb.cc and PlatformWeb.cc), its lines to the host's writeOutput.
+/// Returns the exit status.
+extern "C" EMSCRIPTEN_KEEPALIVE int SondraxCheck() {
+  std::vector<std::string> arguments = {"sondrax-check"};
+  std::string argument;
+  for (int i = 0; sondrax::HostText(
+           [&](char*buffer, int size) { return HostArgument(i, buffer, size); }, &argument);
+       ++i) {
+    arguments.push_back(argument);
+  }
+  return sondrax::RunCheck(arguments);
 }

@@ -2,7 +2,9 @@
 // workers; a worker judges a file, repairs it when asked, and makes its line. The lines leave
 // in the order of the input: whichever worker finishes the file whose turn it is writes it and
 // every finished one after it. At most a window of files is between the walk and the output,
-// so the memory does not grow with the number of files.
+// so the memory does not grow with the number of files. Where no thread can be started (a
+// system without threads, as WebAssembly without shared memory, or one out of them), the walk's
+// own thread judges each file as it comes: one worker, whatever --jobs says.
 #include "check/Check.h"
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <system_error>
 #include <thread>
 #include <utility>
 
@@ -146,7 +149,7 @@ struct Slot {
 class Run {
  public:
   Run(const CheckOptions& options, unsigned jobs)
-      : options_(options), jobs_(jobs), window_(std::max<std::size_t>(64, std::size_t{jobs} * 16)) {
+      : options_(options), window_(std::max<std::size_t>(64, std::size_t{jobs} * 16)) {
     slots_.resize(window_);
     table_ = !options.Json && IsTerminal(1);
     ascii_only_ = table_ && Platform.Charset() != TerminalCharset::kUtf8;
@@ -158,21 +161,35 @@ class Run {
   void Go(unsigned jobs) {
     std::vector<std::thread> workers;
     workers.reserve(jobs);
-    for (unsigned i = 0; i < jobs; ++i) {
-      workers.emplace_back([this] { Work(); });
+    try {
+      for (unsigned i = 0; i < jobs; ++i) {
+        workers.emplace_back([this] { Work(); });
+      }
+    } catch (const std::system_error&) {
+      // The workers started so far share the files; with none, the walk judges them itself.
     }
+    {
+      const std::lock_guard<std::mutex> lock(mutex_);
+      workers_ = std::max<std::size_t>(workers.size(), 1);
+    }
+    Share share;
     InputWalk walk(options_.Sources);
     InputItem item;
     while (walk.Next(&item)) {
-      std::unique_lock<std::mutex> lock(mutex_);
-      room_.wait(lock, [&] { return produced_ - written_ < window_ || failed_; });
-      if (failed_) {
-        break;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        room_.wait(lock, [&] { return produced_ - written_ < window_ || failed_; });
+        if (failed_) {
+          break;
+        }
+        slots_[produced_ % window_] = Slot{};
+        queue_.emplace_back(produced_++, std::move(item));
+        item = InputItem{};
+        work_.notify_one();
       }
-      slots_[produced_ % window_] = Slot{};
-      queue_.emplace_back(produced_++, std::move(item));
-      item = InputItem{};
-      work_.notify_one();
+      if (workers.empty()) {
+        JudgeShare(&share);
+      }
     }
     {
       const std::lock_guard<std::mutex> lock(mutex_);
@@ -196,35 +213,48 @@ class Run {
   bool Table() const { return table_; }
 
  private:
+  // A worker's files and their judged lines, kept from one share to the next.
+  struct Share {
+    std::vector<std::pair<std::uint64_t, InputItem>> Batch;
+    std::vector<Slot> Done;
+  };
+
   void Work() {
-    std::vector<std::pair<std::uint64_t, InputItem>> batch;
-    std::vector<Slot> done;
-    for (;;) {
-      batch.clear();
-      {
-        std::unique_lock<std::mutex> lock(mutex_);
-        work_.wait(lock, [&] { return !queue_.empty() || walked_ || failed_; });
-        if (queue_.empty() || failed_) {
-          return;
-        }
-        // A worker takes its share of what is waiting, up to a few files: one lock for
-        // several small files instead of two for each, and still every worker busy.
-        const std::size_t share = std::clamp<std::size_t>(queue_.size() / jobs_, 1, kBatchMax);
-        for (std::size_t i = 0; i < share; ++i) {
-          batch.push_back(std::move(queue_.front()));
-          queue_.pop_front();
-        }
-      }
-      done.clear();
-      for (const auto& [sequence, item] : batch) {
-        done.push_back(Judge(item));
-      }
-      const std::lock_guard<std::mutex> lock(mutex_);
-      for (std::size_t i = 0; i < batch.size(); ++i) {
-        slots_[batch[i].first % window_] = std::move(done[i]);
-      }
-      Flush();
+    Share share;
+    while (JudgeShare(&share)) {
     }
+  }
+
+  // Waits for files, judges a share of them and writes the lines whose turn has come; false
+  // when the walk has ended and nothing waits, or the output failed.
+  bool JudgeShare(Share* share) {
+    auto& batch = share->Batch;
+    auto& done = share->Done;
+    batch.clear();
+    {
+      std::unique_lock<std::mutex> lock(mutex_);
+      work_.wait(lock, [&] { return !queue_.empty() || walked_ || failed_; });
+      if (queue_.empty() || failed_) {
+        return false;
+      }
+      // A worker takes its share of what is waiting, up to a few files: one lock for several
+      // small files instead of two for each, and still every worker busy.
+      const std::size_t count = std::clamp<std::size_t>(queue_.size() / workers_, 1, kBatchMax);
+      for (std::size_t i = 0; i < count; ++i) {
+        batch.push_back(std::move(queue_.front()));
+        queue_.pop_front();
+      }
+    }
+    done.clear();
+    for (const auto& [sequence, item] : batch) {
+      done.push_back(Judge(item));
+    }
+    const std::lock_guard<std::mutex> lock(mutex_);
+    for (std::size_t i = 0; i < batch.size(); ++i) {
+      slots_[batch[i].first % window_] = std::move(done[i]);
+    }
+    Flush();
+    return true;
   }
 
   Slot Judge(const InputItem& item) {
@@ -316,7 +346,7 @@ class Run {
   }
 
   const CheckOptions& options_;
-  const std::size_t jobs_;
+  std::size_t workers_ = 1;  // the workers that share the files
   const std::size_t window_;
   bool table_ = false;
   bool ascii_only_ = false;

@@ -4,23 +4,26 @@
 // There is no file system: the input file and the standard streams belong to the JavaScript
 // host that loaded the module (npm/run.js), and every call here is one call of a function the
 // host sets on the module object:
-//   openInput(name)             -> an id (an integer >= 0) for the file of that name
+//   openInput(name)             -> an id (an integer >= 0) for the file of that name, given as
+//                                  hostPath (below) gives it
 //   inputSize(id)               -> its length in bytes
 //   readInput(id, start, count) -> a Uint8Array of up to `count` bytes from `start` on, or a
 //                                  promise of one
 //   closeInput(id)
 //   writeOutput(stream, bytes)  -> takes a copy of the bytes for stream 1 or 2
-// and, where the host has them (a command line under node), two more:
+// and, where the host has them (a command line under node), more:
 //   streamKind(stream)          -> 0 a file or a pipe, 1 another character device, 2 a terminal
 //   environment(name)           -> the value of an environment variable, "" when unset
-// without which both streams are files or pipes, as the page collects them.
+//   fullPath(name)              -> the full path of the file of that name, as text or bytes
+// without which both streams are files or pipes, as the page collects them, and a file's name
+// is all there is of its path.
 // A read answered with a promise suspends the run until the promise settles (the module is
 // built with emscripten's Asyncify), so a browser's Blob, which only gives its bytes
 // asynchronously, is read by the slices the program asks for and nothing more, whatever the
 // file's length; a read answered at once costs no suspension. A host reports a failure by
 // throwing or rejecting: a system's error as node gives it (its name in `code`) or a
-// DOMException, which HostError makes the program's error number. Positions are held here, so the
-// host's reads need no state; they travel as doubles, exact up to 2^53.
+// DOMException, which HostError makes the program's error number. Positions are held here, so
+// the host's reads need no state; they travel as doubles, exact up to 2^53.
 #include "platform/PlatformWeb.h"
 
 #include <emscripten.h>
@@ -34,11 +37,46 @@ namespace sondrax {
 
 namespace {
 
+// A path or a name between the program and the host is its bytes, which on a POSIX system
+// need not be UTF-8 (a file named in Latin-1). hostPath(pointer) gives the host the path at
+// `pointer` as text when it is UTF-8, else as a Uint8Array of its bytes, which node takes as a
+// path too; hostText(value, buffer, size) copies a host's text or bytes into `buffer` when they
+// fit `size` bytes with their NUL, and returns the bytes they need with the NUL.
+EM_JS(void, DefineHostPaths, (), {
+  const utf8 = new TextDecoder("utf-8", {fatal : true});
+  Module["hostPath"] = function(pointer) {
+    let end = pointer;
+    while (HEAPU8[end] != 0) end += 1;
+    const bytes = HEAPU8.slice(pointer, end);
+    try {
+      return utf8.decode(bytes);
+    } catch (error) {
+      return bytes;
+    }
+  };
+  Module["hostText"] = function(value, buffer, size) {
+    if (typeof value == "string") {
+      const needed = lengthBytesUTF8(value) + 1;
+      if (needed <= size)
+        stringToUTF8(value, buffer, size);
+      return needed;
+    }
+    if (value.length + 1 <= size) {
+      HEAPU8.set(value, buffer);
+      HEAPU8[buffer + value.length] = 0;
+    }
+    return value.length + 1;
+  };
+});
+
+// Set when the module starts, before any run.
+const bool kHostPathsDefined = (DefineHostPaths(), true);
+
 // Each function returns -1 when the host threw, and keeps what it threw in Module["hostError"]
 // for HostError.
 EM_JS(int, HostOpen, (const char* name), {
   try {
-    return Module["openInput"](UTF8ToString(name));
+    return Module["openInput"](Module["hostPath"](name));
   } catch (error) {
     Module["hostError"] = error;
     return -1;
@@ -119,15 +157,22 @@ EM_JS(int, HostStreamKind, (int stream), {
   }
 });
 
-// The value of the host's environment variable `name` into `out` (at most `size` bytes with
-// the closing zero); returns its length in bytes, 0 when the host has no such variable.
-EM_JS(int, HostVariable, (const char* name, char* out, int size), {
-  const value = Module["environment"] ? Module["environment"](UTF8ToString(name)) : "";
-  if (typeof value != "string" || value == "") {
+// The full path into `buffer` when it fits `size` bytes with its NUL; returns the bytes it
+// needs with the NUL, or 0 when the host has no paths.
+EM_JS(int, HostFullPath, (const char* name, char* buffer, int size), {
+  if (!Module["fullPath"])
     return 0;
-  }
-  stringToUTF8(value, out, size);
-  return lengthBytesUTF8(value);
+  return Module["hostText"](Module["fullPath"](Module["hostPath"](name)), buffer, size);
+});
+
+// The value of the host's environment variable `name` into `buffer` when it fits `size` bytes
+// with its NUL; returns the bytes it needs with the NUL, or 0 when the host has no such
+// variable or it is empty.
+EM_JS(int, HostVariable, (const char* name, char* buffer, int size), {
+  const value = Module["environment"] ? Module["environment"](UTF8ToString(name)) : "";
+  if (typeof value != "string" || value == "")
+    return 0;
+  return Module["hostText"](value, buffer, size);
 });
 
 EM_JS(int, HostErrorIs, (const char* name), {
@@ -137,30 +182,24 @@ EM_JS(int, HostErrorIs, (const char* name), {
 
 // The name of the system's error behind the host's last exception ("ENOENT", as node gives it
 // in `code`) into `out` (at most `size` bytes); 0 when it has none.
-EM_JS(int, HostErrorCode, (char* out, int size), {
+EM_JS(int, HostErrorCodeInto, (char* out, int size), {
   const error = Module["hostError"];
-  if (!error || typeof error.code != "string") {
+  if (!error || typeof error.code != "string" || lengthBytesUTF8(error.code) >= size)
     return 0;
-  }
   stringToUTF8(error.code, out, size);
   return 1;
 });
 
-// The system's errno value behind the host's last exception (node gives it negated in `errno`);
-// 0 when it has none.
-EM_JS(int, HostErrno, (), {
+// The system's errno value behind the host's last exception (node gives it negated); 0 when
+// it has none.
+EM_JS(int, HostErrnoValue, (), {
   const error = Module["hostError"];
-  return error && Number.isInteger(error.errno) && error.errno < 0 ? -error.errno : 0;
+  return error && Number.isInteger(error.errno) ? Math.abs(error.errno) : 0;
 });
 
 std::string HostEnvironment(const char* name) {
-  std::string value(64, '\0');
-  int length = HostVariable(name, value.data(), static_cast<int>(value.size()) + 1);
-  if (length > static_cast<int>(value.size())) {
-    value.assign(static_cast<std::size_t>(length), '\0');
-    length = HostVariable(name, value.data(), length + 1);
-  }
-  value.resize(static_cast<std::size_t>(length));
+  std::string value;
+  HostText([&](char* buffer, int size) { return HostVariable(name, buffer, size); }, &value);
   return value;
 }
 
@@ -170,10 +209,10 @@ std::string HostEnvironment(const char* name) {
 // changed or removed on disk since the user chose it (NotReadableError) is a device I/O error;
 // anything else (the host missing a function, a broken host) is a device I/O error too.
 int HostError() {
-  char code[32] = {};
-  if (HostErrorCode(code, sizeof code) != 0) {
+  const std::string code = HostErrorCode();
+  if (!code.empty()) {
     const int named = ErrnoNamed(code);
-    const int error = named != 0 ? named : HostErrno();
+    const int error = named != 0 ? named : HostErrorErrno();
     if (error > 0) {
       return ErrnoError(error);
     }
@@ -255,9 +294,13 @@ int PlatformClose(FileHandle handle) {
   return HostClose(static_cast<int>(handle)) < 0 ? kErrDeviceIo : 0;
 }
 
-// The page knows a file by its name alone: a browser never tells where on disk a file lies.
+// The page knows a file by its name alone: a browser never tells where on disk a file lies. A
+// host with a file system (node) knows its full path.
 int PlatformFullPath(const std::string& name, std::string* full_path) {
-  *full_path = name;
+  if (!HostText([&](char* buffer, int size) { return HostFullPath(name.c_str(), buffer, size); },
+                full_path)) {
+    *full_path = name;
+  }
   return 0;
 }
 
@@ -330,6 +373,25 @@ constexpr PlatformCalls kPlatformCalls = {
 PlatformCalls Platform = kPlatformCalls;
 
 void PlatformWebShownOnTerminal(bool shown) { ShownOnTerminal = shown; }
+
+bool HostText(const std::function<int(char*, int)>& copy, std::string* text) {
+  // Most texts (names, paths) fit the first try.
+  text->assign(255, '\0');
+  int needed = copy(text->data(), static_cast<int>(text->size()) + 1);
+  if (needed > static_cast<int>(text->size()) + 1) {
+    text->assign(static_cast<std::size_t>(needed) - 1, '\0');
+    needed = copy(text->data(), needed);
+  }
+  text->resize(needed > 0 ? static_cast<std::size_t>(needed) - 1 : 0);
+  return needed > 0;
+}
+
+std::string HostErrorCode() {
+  char code[32] = {};
+  return HostErrorCodeInto(code, sizeof code) != 0 ? code : "";
+}
+
+int HostErrorErrno() { return HostErrnoValue(); }
 
 const PlatformCalls& PlatformDefaults() { return kPlatformCalls; }
 
