@@ -59,6 +59,14 @@ void AppendJsonField(std::string_view name, std::int64_t value, std::string* jso
   json->push_back(',');
 }
 
+// Ends a JSON list whose items each end in a comma, and the object it closes.
+void CloseList(std::string* json) {
+  if (json->back() == ',') {
+    json->pop_back();
+  }
+  json->append("]}");
+}
+
 // The names of the record's enumerations, in their order.
 const char* RunEndName(RunEnd end) {
   static constexpr const char* kNames[] = {"complete", "stopped", "fatal", "open-failed"};
@@ -126,17 +134,14 @@ std::string RecordJson() {
     json.back() = '}';
     json += ',';
   }
-  if (json.back() == ',') {
-    json.pop_back();
-  }
-  json += "]}";
+  CloseList(&json);
   return json;
 }
 
 }  // namespace
 }  // namespace sondrax
 
-/// The record of the last SondraxReport run as JSON text (web/record.js reads it): how the run
+/// The record of the last SondraxReport run as JSON text (npm/record.js reads it): how the run
 /// ended, the length, the chunk headers the walk read, and the format fields and
 /// play time where the run got so far. Valid until the next call.
 extern "C" EMSCRIPTEN_KEEPALIVE const char* SondraxRecord() {
@@ -197,10 +202,7 @@ std::string RepairPlanJson(const DiagnosisRec& diagnosis) {
     json +=
         "{\"offset\":" + IntText(patch.Offset) + ",\"bytes\":\"" + HexText(patch.Bytes) + "\"},";
   }
-  if (json.back() == ',') {
-    json.pop_back();
-  }
-  json += "]}";
+  CloseList(&json);
   return json;
 }
 
