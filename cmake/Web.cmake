@@ -108,8 +108,10 @@ if(SONDRAX_TESTS)
                                   ${PROJECT_SOURCE_DIR}/tests/npm/check.test.mjs)
   set_tests_properties(
     npm_source npm_check
-    PROPERTIES ENVIRONMENT
-               "SONDRAX_NATIVE=${SONDRAX_NATIVE_PROGRAM};SONDRAX_NATIVE_CHECK=${SONDRAX_NATIVE_DIR}/sondrax-check")
+    PROPERTIES
+      ENVIRONMENT
+      "SONDRAX_NATIVE=${SONDRAX_NATIVE_PROGRAM};SONDRAX_NATIVE_CHECK=${SONDRAX_NATIVE_DIR}/sondrax-check"
+  )
   set_tests_properties(npm_check PROPERTIES LABELS web)
   set_tests_properties(web_core PROPERTIES LABELS "web;report")
   set_tests_properties(web_page npm_source PROPERTIES LABELS browser)
