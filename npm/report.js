@@ -6,13 +6,11 @@ import { joined, runReport, runText } from "./run.js";
 
 const utf8 = new TextDecoder();
 
-// One report run: the exit code, both streams and the run's record.
+// One report run: the exit code, both streams and, for the exact run, the run's record.
 async function reportRun(name, source, asShown) {
   const output = { 1: [], 2: [] };
-  const { exitCode, record } = await runReport(name, asShown, {
-    input: source,
-    write: (stream, bytes) => output[stream].push(bytes),
-  });
+  const host = { input: source, write: (stream, bytes) => output[stream].push(bytes) };
+  const { exitCode, record } = await runReport(name, asShown, host, !asShown);
   return { exitCode, record, stdout: joined(output[1]), stderr: joined(output[2]) };
 }
 

@@ -99,10 +99,10 @@ const reportHost = ({ input, write, streamKind, environment }) => ({
 
 /**
  * One report run on `name` with `runHost`; with `asShown` its output is what a UTF-8 terminal
- * receives. Resolves to the exit code and the run's record, the JSON text of SondraxRecord
- * (see record.js).
+ * receives. Resolves to the exit code and, with `withRecord`, the run's record, the JSON text of
+ * SondraxRecord (see record.js).
  */
-export const runReport = (name, asShown, runHost) =>
+export const runReport = (name, asShown, runHost, withRecord = false) =>
   exclusive(reportHost(runHost), async (module) => {
     const exitCode = await module.ccall(
       "SondraxReport",
@@ -111,7 +111,8 @@ export const runReport = (name, asShown, runHost) =>
       [name, asShown ? 1 : 0],
       { async: true },
     );
-    return { exitCode, record: module.ccall("SondraxRecord", "string", [], []) };
+    const record = withRecord ? module.ccall("SondraxRecord", "string", [], []) : null;
+    return { exitCode, record };
   });
 
 /**
