@@ -74,9 +74,13 @@ export class FileInput {
   }
 
   // Into one buffer for all reads, which the module copies from at once; a noted read keeps a
-  // copy of just the bytes it got.
+  // copy of just the bytes it got. A read of bytes the noted reads hold already (the diagnosis
+  // reads the file again from its start) is put together from them: the same bytes the
+  // report saw, without a system call.
   read(start, count) {
     return this.noted("read", start, count, () => {
+      const held = this.fromNotes(start, count);
+      if (held) return held;
       this.known = null;
       if (scratch.length < count) scratch = new Uint8Array(count);
       const bytes = scratch.subarray(0, readSync(this.fd, scratch, 0, count, start));
@@ -84,8 +88,42 @@ export class FileInput {
     });
   }
 
+  // The bytes from `start` on, `count` of them or up to where a noted read found the end of
+  // the file, when the noted reads hold all of them; else null.
+  fromNotes(start, count) {
+    const reads = this.calls.filter(([what]) => what === "read");
+    const parts = [];
+    let at = start;
+    while (at < start + count) {
+      const held = reads.find(([, from, , bytes]) => from <= at && at < from + bytes.length);
+      if (!held) {
+        const atEnd = reads.some(
+          ([, from, asked, bytes]) => bytes.length < asked && from + bytes.length === at,
+        );
+        return atEnd && at > start ? joinedParts(parts) : null;
+      }
+      const [, from, , bytes] = held;
+      const piece = bytes.subarray(at - from, Math.min(bytes.length, start + count - from));
+      parts.push(piece);
+      at += piece.length;
+    }
+    return joinedParts(parts);
+  }
+
   close() {
     if (this.fd >= 0) closeSync(this.fd);
     this.fd = -1;
   }
+}
+
+// One array of the parts, or the part itself when there is one.
+function joinedParts(parts) {
+  if (parts.length === 1) return parts[0];
+  const all = new Uint8Array(parts.reduce((sum, part) => sum + part.length, 0));
+  let at = 0;
+  for (const part of parts) {
+    all.set(part, at);
+    at += part.length;
+  }
+  return all;
 }
