@@ -2,7 +2,12 @@
 // are thrown: it makes its own error numbers of them (see run.js).
 import { closeSync, constants, fstatSync, openSync, readSync } from "node:fs";
 
+import { joined } from "./run.js";
+
 let scratch = new Uint8Array(1 << 16);
+
+// One array of the parts, or the part itself when there is one.
+const joinedParts = (parts) => (parts.length === 1 ? parts[0] : joined(parts));
 
 /**
  * The file at `path`, opened when the program opens it and read by the slices it asks for.
@@ -114,16 +119,4 @@ export class FileInput {
     if (this.fd >= 0) closeSync(this.fd);
     this.fd = -1;
   }
-}
-
-// One array of the parts, or the part itself when there is one.
-function joinedParts(parts) {
-  if (parts.length === 1) return parts[0];
-  const all = new Uint8Array(parts.reduce((sum, part) => sum + part.length, 0));
-  let at = 0;
-  for (const part of parts) {
-    all.set(part, at);
-    at += part.length;
-  }
-  return all;
 }
