@@ -2,17 +2,9 @@
 // host reads, browser.js does not. See index.d.ts and README.md.
 import { bytesOrBlob, notAnInput } from "./inputs.js";
 import { readRecord } from "./record.js";
-import { joined, runReport, runText } from "./run.js";
+import { reportRun, runText } from "./run.js";
 
 const utf8 = new TextDecoder();
-
-// One report run: the exit code, both streams and, for the exact run, the run's record.
-async function reportRun(name, source, asShown) {
-  const output = { 1: [], 2: [] };
-  const host = { input: source, write: (stream, bytes) => output[stream].push(bytes) };
-  const { exitCode, record } = await runReport(name, asShown, host, !asShown);
-  return { exitCode, record, stdout: joined(output[1]), stderr: joined(output[2]) };
-}
 
 /**
  * report() for an entry whose `pathInput(path)` resolves to { name, source } for a path, or
@@ -25,10 +17,10 @@ export function reportOn(pathInput) {
     if (!resolved) throw new TypeError(notAnInput);
     const { name, source } = resolved;
     try {
-      const exact = await reportRun(name, source, false);
+      const exact = await reportRun(name, false, source, true);
       const record = readRecord(exact.record);
       source.replay?.();
-      const shown = await reportRun(name, source, true);
+      const shown = await reportRun(name, true, source);
       // After both report runs, so that the second is answered from the first's reads.
       const diagnosis = JSON.parse(
         await runText("SondraxDiagnosis", name, { input: source, write: () => {} }),

@@ -116,6 +116,17 @@ export const runReport = (name, asShown, runHost, withRecord = false) =>
   });
 
 /**
+ * One report run on `name` read from `input`, both streams collected: the exit code, the bytes
+ * of standard output and error, and with `withRecord` the run's record.
+ */
+export async function reportRun(name, asShown, input, withRecord = false) {
+  const output = { 1: [], 2: [] };
+  const write = (stream, bytes) => output[stream].push(bytes);
+  const { exitCode, record } = await runReport(name, asShown, { input, write }, withRecord);
+  return { exitCode, record, stdout: joined(output[1]), stderr: joined(output[2]) };
+}
+
+/**
  * One run of sondrax-check with `args` (the program's name not among them) and `checkHost`,
  * which answers every question of the module itself (node-folders.js); resolves to the exit
  * status.

@@ -5,17 +5,7 @@
 // the program asks for: a file of any length costs the bytes the report looks at, not its
 // length.
 import { BlobInput } from "./inputs.js";
-import { joined, program, runReport, runText } from "./run.js";
-
-// One run on `file`: its exit code and what it wrote to each stream.
-async function report(file, input, asShown) {
-  const output = { 1: [], 2: [] };
-  const { exitCode } = await runReport(file.name, asShown, {
-    input,
-    write: (stream, bytes) => output[stream].push(bytes),
-  });
-  return { exitCode, stdout: joined(output[1]), stderr: joined(output[2]) };
-}
+import { program, reportRun, runText } from "./run.js";
 
 // The text of one of the module's exports for `file`, known to the program as `name`.
 const text = (exportName, file, name, input = new BlobInput(file)) =>
@@ -36,11 +26,11 @@ self.onmessage = async ({ data: { file, path, diagnosisOnly } }) => {
     }
     const input = new BlobInput(file);
     const start = performance.now();
-    const exact = await report(file, input, false);
+    const exact = await reportRun(file.name, false, input);
     const diagnosis = await text("SondraxDiagnosis", file, file.name, input);
     const milliseconds = performance.now() - start;
     const read = input.bytesRead;
-    const shown = await report(file, input, true);
+    const shown = await reportRun(file.name, true, input);
     const utf8 = new TextDecoder();
     postMessage(
       {

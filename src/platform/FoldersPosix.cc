@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "platform/Folders.h"
+#include "platform/PosixRules.h"
 
 namespace sondrax {
 
@@ -16,33 +17,11 @@ namespace {
 thread_local int Detail = 0;
 
 FsError FromErrno(int error) {
-  switch (error) {
-  case ENOENT:
-    return FsError::kNotFound;
-  case ENOTDIR:
-    return FsError::kNoPath;
-  case EACCES:
-  case EPERM:
-    return FsError::kAccessDenied;
-  case ELOOP:
-    return FsError::kLinkLoop;
-  case ENAMETOOLONG:
-    return FsError::kNameTooLong;
-  case EISDIR:
-    return FsError::kIsFolder;
-  case EEXIST:
-    return FsError::kExists;
-  case ENOSPC:
-  case EDQUOT:
-    return FsError::kDiskFull;
-  case EROFS:
-    return FsError::kReadOnly;
-  case EIO:
-    return FsError::kDeviceIo;
-  default:
+  const FsError reason = ErrnoFsError(error);
+  if (reason == FsError::kOther) {
     Detail = error;
-    return FsError::kOther;
   }
+  return reason;
 }
 
 FsError LastErrno() { return FromErrno(errno); }

@@ -24,11 +24,10 @@
 #include <emscripten.h>
 
 #include <algorithm>
-#include <string_view>
-#include <utility>
 
 #include "platform/Folders.h"
 #include "platform/PlatformWeb.h"
+#include "platform/PosixRules.h"
 
 namespace sondrax {
 
@@ -163,28 +162,21 @@ EM_JS(int, HostSeparator, (),
 
 int Detail = 0;
 
-// The host's last error as the reason a line gives. A host error without a code (a host
-// missing a function, a broken host) is a device's error: the program cannot tell more.
+// The host's last error as the reason a line gives, by the same rules as on a POSIX system
+// (ErrnoFsError). A host error without a code (a host missing a function, a broken host) is
+// a device's error: the program cannot tell more.
 FsError LastError() {
   const std::string code = HostErrorCode();
-  constexpr std::pair<std::string_view, FsError> kCodes[] = {
-      {"ENOENT", FsError::kNotFound},     {"ENOTDIR", FsError::kNoPath},
-      {"EACCES", FsError::kAccessDenied}, {"EPERM", FsError::kAccessDenied},
-      {"ELOOP", FsError::kLinkLoop},      {"ENAMETOOLONG", FsError::kNameTooLong},
-      {"EISDIR", FsError::kIsFolder},     {"EEXIST", FsError::kExists},
-      {"ENOSPC", FsError::kDiskFull},     {"EDQUOT", FsError::kDiskFull},
-      {"EROFS", FsError::kReadOnly},      {"EIO", FsError::kDeviceIo},
-  };
-  for (const auto& [name, error] : kCodes) {
-    if (code == name) {
-      return error;
-    }
-  }
   if (code.empty()) {
     return FsError::kDeviceIo;
   }
-  Detail = HostErrorErrno();
-  return FsError::kOther;
+  const int named = ErrnoNamed(code);
+  const int error = named != 0 ? named : HostErrorErrno();
+  const FsError reason = ErrnoFsError(error);
+  if (reason == FsError::kOther) {
+    Detail = error;
+  }
+  return reason;
 }
 
 FsError WebKindOf(const std::string& path, PathKind* kind) {

@@ -42,6 +42,35 @@ int ErrnoError(int error) {
   }
 }
 
+FsError ErrnoFsError(int error) {
+  switch (error) {
+  case ENOENT:
+    return FsError::kNotFound;
+  case ENOTDIR:
+    return FsError::kNoPath;
+  case EACCES:
+  case EPERM:
+    return FsError::kAccessDenied;
+  case ELOOP:
+    return FsError::kLinkLoop;
+  case ENAMETOOLONG:
+    return FsError::kNameTooLong;
+  case EISDIR:
+    return FsError::kIsFolder;
+  case EEXIST:
+    return FsError::kExists;
+  case ENOSPC:
+  case EDQUOT:
+    return FsError::kDiskFull;
+  case EROFS:
+    return FsError::kReadOnly;
+  case EIO:
+    return FsError::kDeviceIo;
+  default:
+    return FsError::kOther;
+  }
+}
+
 int ErrnoNamed(std::string_view name) {
   struct Named {
     std::string_view Name;
@@ -54,7 +83,7 @@ int ErrnoNamed(std::string_view name) {
       {"EROFS", EROFS},         {"EBADF", EBADF},     {"ENOMEM", ENOMEM},
       {"EPIPE", EPIPE},         {"ENOSPC", ENOSPC},   {"EDQUOT", EDQUOT},
       {"EINVAL", EINVAL},       {"EIO", EIO},         {"EFBIG", EFBIG},
-      {"EOVERFLOW", EOVERFLOW},
+      {"EOVERFLOW", EOVERFLOW}, {"EEXIST", EEXIST},
   };
   for (const Named& named : kNamed) {
     if (named.Name == name) {

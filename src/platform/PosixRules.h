@@ -1,5 +1,6 @@
-// What the program makes of a POSIX system's answers: its error number for an errno value, and
-// the terminal's character set from the locale's variables. The POSIX layer asks its own
+// What the program makes of a POSIX system's answers: its error number for an errno value (and
+// sondrax-check's reason for one), and the terminal's character set from the locale's
+// variables. The POSIX layer asks its own
 // system; the WebAssembly layer asks its host, which under node answers for the system node
 // runs on, and follows the same rules, so that both show the same texts.
 #pragma once
@@ -7,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Folders.h"
 #include "platform/Platform.h"
 
 namespace sondrax {
@@ -21,8 +23,11 @@ namespace sondrax {
 /// Linux's EIO is 5, which the table calls "access denied": errno is never passed through.
 int ErrnoError(int error);
 
-/// The errno value of the error named `name` ("ENOENT") among those ErrnoError tells apart;
-/// 0 for another name.
+/// The reason a line of sondrax-check gives for an errno value; kOther for one it does not name.
+FsError ErrnoFsError(int error);
+
+/// The errno value of the error named `name` ("ENOENT") among those ErrnoError and
+/// ErrnoFsError tell apart; 0 for another name.
 int ErrnoNamed(std::string_view name);
 
 /// The locale's character set as the C library would choose it, without loading any locale
